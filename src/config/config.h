@@ -1,0 +1,24 @@
+#pragma once
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "results/records.h"
+
+// Run configuration: written only while the options are taken, read afterwards.
+extern double tscore;
+extern int thread_n;
+extern bool mute;
+extern bool auto_p;
+extern bool dump;
+extern std::string wt_method;
+extern std::string adj_method;
+
+// gene name -> score, in byte order of the names
+using gene_table = std::map<std::string, double>;
+
+extern std::map<std::string, gene_table> vemo_set;  // gene-set name -> its genes
+extern gene_table rank_data;                         // the gene list
+extern std::vector<fstat> result_stats;
+extern std::mutex thread_lock;

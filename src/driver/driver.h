@@ -1,0 +1,22 @@
+#pragma once
+#include <atomic>
+#include <string>
+#include <vector>
+
+// The gene-set names in byte order, handed out one at a time to the workers.
+struct work_queue {
+    std::vector<std::string> names;
+    std::atomic<std::size_t> next{0};
+};
+
+// Tests every gene set of vemo_set on worker threads and leaves one record
+// per tested set in result_stats, in byte order of name.
+void performe_threading();
+
+// Workers: each takes names from the queue until it is empty and tests each
+// set at PP 0.5, or at the five PP values 0.8 ... 0.2 keeping the smallest p-value.
+void performe_wrktf_analysis(work_queue* queue);
+void performe_wrktf_analysis_auto_p(work_queue* queue);
+
+// The number of threads for n gene sets: one per batch of ceil(n / thread_n) sets.
+unsigned thread_count(unsigned n, int threads);

@@ -1,0 +1,32 @@
+#include "input/gene_list.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "config/config.h"
+#include "input/text.h"
+#include "results/output.h"
+
+void read_rank_data(std::string file_name) {
+    rank_data.clear();
+    std::FILE* f = open_input(file_name);
+    std::string line;
+    while (read_line(f, file_name, line)) {
+        trim_string(line);
+        if (line.empty() || line[0] == '#') continue;
+        std::vector<std::string> fields = str_split(line, "\t");
+        if (fields.size() < 2 || fields[0].empty() || fields[1].empty()) fail("wrong line: " + line);
+        rank_data[fields[0]] = std::atof(fields[1].c_str());
+    }
+    std::fclose(f);
+    if (adj_method[1] == '2') vemo_list_abs();
+    if (adj_method[1] == '3') vemo_list_rev();
+}
+
+void vemo_list_abs() {
+    for (auto& gene : rank_data) gene.second = std::fabs(gene.second);
+}
+
+void vemo_list_rev() {
+    for (auto& gene : rank_data) gene.second = -gene.second;
+}

@@ -1,0 +1,24 @@
+#include "config/config.h"
+#include "config/options.h"
+#include "driver/driver.h"
+#include "input/gene_list.h"
+#include "input/gene_sets.h"
+#include "results/detail.h"
+#include "results/output.h"
+#include "results/table.h"
+
+int main(int argc, char** argv) {
+    run_files files;
+    take_options(argc, argv, files);
+    read_vemo_dataset_bed(files.gene_set);
+    read_rank_data(files.gene_list);
+    performe_threading();
+    if (mute)
+        print_result();
+    else
+        save_result(files.output);
+    if (dump) save_data(files.outdata);
+    // Progress lines go to standard output too; a lost one is a failed run.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) die("Sorry, couldn't write standard output");
+    return 0;
+}

@@ -1,0 +1,9 @@
+#pragma once
+#include "results/records.h"
+
+bool stat_less_p(const fstat& a, const fstat& b);
+bool stat_less_fdr(const fstat& a, const fstat& b);
+
+// Sets the fdr of every record of result_stats to n * p / rank (capped at 1)
+// and orders the records by it.
+void adjust_p_values();

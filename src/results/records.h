@@ -1,0 +1,25 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// Per-gene detail of one tested gene set; the six vectors are parallel.
+struct fdata {
+    std::vector<std::string> genes;
+    std::vector<double> vec_x;   // gene-set scores
+    std::vector<double> vec_y;   // gene-list scores
+    std::vector<int> rank_x;
+    std::vector<int> rank_y;
+    std::vector<double> weights;
+};
+
+// The result of one gene set: one row of the result table.
+struct fstat {
+    std::string name;
+    double pp = 0.0;
+    char cor_dir = '+';
+    double tau = 0.0;
+    double estimate = 0.0;
+    double p_value = 1.1;
+    double fdr = 1.0;
+    fdata data;
+};

@@ -1,0 +1,39 @@
+#pragma once
+#include <vector>
+
+#include "results/records.h"
+#include "stats/pair_pass.h"
+
+// Tests one gene set at one PP value with the weighting method wt_method;
+// fills rank_x, rank_y and weights of the record.
+void one_tau_analysis(const std::vector<double>& vec_x, const std::vector<double>& vec_y, double pp, double& tau,
+                      double& estimate, double& p_value, char& cor_dir, fdata& record);
+
+// Whether wt_method names one of the three weighting methods.
+bool known_wt_method();
+
+// What the tests of one gene set share at every PP value: the ranks of both
+// score vectors, the ranks of the magnitudes the method weighs, the pair order.
+struct set_ranks {
+    std::vector<int> rank_x;
+    std::vector<int> rank_y;
+    std::vector<int> magnitude_x;
+    std::vector<int> magnitude_y;
+    pair_layout layout;
+};
+
+struct tau_test {
+    double pp;
+    double tau;
+    double estimate;
+    double p_value;
+    char cor_dir;
+};
+
+// For a known weighting method and vectors of equal, non-zero length.
+void prepare_ranks(const std::vector<double>& vec_x, const std::vector<double>& vec_y, set_ranks& r);
+
+// The tests at each PP value, with the weights each used; the pair passes of
+// all of them run together.
+void tau_tests(const set_ranks& r, const std::vector<double>& pps, std::vector<tau_test>& tests,
+               std::vector<std::vector<double>>& weights);

@@ -1,0 +1,379 @@
+#include "stats/pair_pass.h"
+
+#include <immintrin.h>
+
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+
+#include "stats/ranks.h"
+
+// The pair pass adds, for every pair (i, j < i) in pair order, the float pair
+// weight p = fl(f_i * f_j) to W and p * sgn(dx) * sgn(dy) to T, in long double.
+//
+// Pair order sorts by x rank, so for j < i sgn(x_i - x_j) is 1 before the run
+// of equal x ranks that holds i and 0 inside it. A zero term never changes T
+// (T starts at +0 and x + 0 = x, +0 + -0 = +0), so only the j before the run
+// add to T, and there the term is p * sgn(y_i - y_j). This holds while every
+// product is finite: inf * 0 would be NaN. Otherwise the literal pass runs.
+//
+// When the order of the adds does not matter: let m1 <= m2 be the two
+// smallest weights and pmin = fl(m1 * m2). Rounding is monotone, so every
+// pair weight p >= pmin. If pmin is a normal float, every float p >= pmin is a
+// whole multiple of g = ulp(pmin) = 2^-s, and so is every partial sum of W and
+// of T. If moreover W < 2^64 g (checked against the bound
+// 1/2 (sum f)^2 (1 + 2^-20) >= sum over pairs of f_i f_j (1 + 2^-24)), every
+// partial sum, and |T| <= W, is a multiple of g below 2^64 g: it fits the
+// 64-bit significand of long double, so every add of the straightforward
+// pass is exact and W and T are the exact sums, whatever the order. The fast
+// paths therefore add the whole numbers k = p * 2^s exactly, in any order,
+// and scale the totals back by 2^-s. Scaling by a power of two commutes with
+// rounding while nothing leaves the normal range, so k = fl(f_i 2^s * f_j).
+
+void make_pair_layout(const std::vector<int>& rank_x, const std::vector<int>& rank_y, pair_layout& layout) {
+    bubble_lexsort(rank_x, rank_y, layout.order);
+    std::size_t n = layout.order.size();
+    layout.x.resize(n);
+    layout.y.resize(n);
+    layout.tie_start.resize(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        layout.x[k] = rank_x[layout.order[k]];
+        layout.y[k] = rank_y[layout.order[k]];
+        bool same = k > 0 && layout.x[k] == layout.x[k - 1];
+        layout.tie_start[k] = same ? layout.tie_start[k - 1] : static_cast<int>(k);
+    }
+}
+
+// sgn(a - b), without the overflow of the difference.
+static int sign_of(int a, int b) { return (a > b) - (a < b); }
+
+// The straightforward pass, for weights whose products may not be finite.
+static void literal_pair_sums(const std::vector<float>& f, const pair_layout& l, long double& w_sum,
+                              long double& t_sum) {
+    long double w = 0, t = 0;
+    int n = static_cast<int>(f.size());
+    for (int i = 1; i < n; ++i)
+        for (int j = 0; j < i; ++j) {
+            float p = f[i] * f[j];
+            w += p;
+            t += p * static_cast<float>(sign_of(l.x[i], l.x[j])) * static_cast<float>(sign_of(l.y[i], l.y[j]));
+        }
+    w_sum = w;
+    t_sum = t;
+}
+
+// Kept small so that the compiler holds the accumulators in registers.
+void sequential_pair_sums(const std::vector<float>& f, const pair_layout& l, long double& w_sum,
+                          long double& t_sum) {
+    long double w = 0, t = 0;
+    const float* fp = f.data();
+    const int* y = l.y.data();
+    int n = static_cast<int>(f.size());
+    for (int i = 1; i < n; ++i) {
+        float fi = fp[i];
+        int yi = y[i], ti = l.tie_start[i];
+        for (int j = 0; j < ti; ++j) {
+            float p = fi * fp[j];
+            w += p;
+            t += p * static_cast<float>(sign_of(yi, y[j]));
+        }
+        for (int j = ti; j < i; ++j) w += fi * fp[j];
+    }
+    w_sum = w;
+    t_sum = t;
+}
+
+// Two weight vectors side by side: four independent chains of adds overlap,
+// each keeping its own order.
+void sequential_pair_sums2(const std::vector<float>& f1, const std::vector<float>& f2, const pair_layout& l,
+                           long double& w1_sum, long double& t1_sum, long double& w2_sum, long double& t2_sum) {
+    long double w1 = 0, t1 = 0, w2 = 0, t2 = 0;
+    const float* a = f1.data();
+    const float* b = f2.data();
+    const int* y = l.y.data();
+    int n = static_cast<int>(f1.size());
+    for (int i = 1; i < n; ++i) {
+        float ai = a[i], bi = b[i];
+        int yi = y[i], ti = l.tie_start[i];
+        for (int j = 0; j < ti; ++j) {
+            float s = static_cast<float>(sign_of(yi, y[j]));
+            float p = ai * a[j];
+            float q = bi * b[j];
+            w1 += p;
+            t1 += p * s;
+            w2 += q;
+            t2 += q * s;
+        }
+        for (int j = ti; j < i; ++j) {
+            w1 += ai * a[j];
+            w2 += bi * b[j];
+        }
+    }
+    w1_sum = w1;
+    t1_sum = t1;
+    w2_sum = w2;
+    t2_sum = t2;
+}
+
+static bool finite_products(const std::vector<float>& f) {
+    float top = 0;
+    for (float v : f) {
+        if (!std::isfinite(v)) return false;
+        top = std::fmax(top, std::fabs(v));
+    }
+    return std::isfinite(top * top);
+}
+
+int exact_shift(const std::vector<float>& f) {
+    std::size_t n = f.size();
+    if (n < 2 || n >= (1u << 22)) return -1;
+    float m1 = INFINITY, m2 = INFINITY, top = 0;
+    double sum = 0;
+    for (float v : f) {
+        if (!(v > 0) || !std::isfinite(v)) return -1;
+        if (v < m1) {
+            m2 = m1;
+            m1 = v;
+        } else if (v < m2) {
+            m2 = v;
+        }
+        top = std::fmax(top, v);
+        sum += v;
+    }
+    float pmin = m1 * m2;
+    if (!(pmin >= FLT_MIN)) return -1;
+    int s = 23 - std::ilogb(pmin);
+    double bound = 0.5 * sum * sum * (1 + std::ldexp(1.0, -20));
+    if (!(std::ldexp(bound, s) < std::ldexp(1.0, 64))) return -1;
+    // The scaled weights f * 2^s must stay normal floats.
+    if (!(std::ldexp(static_cast<double>(top), s) < std::ldexp(1.0, 126))) return -1;
+    if (!(std::ldexp(static_cast<double>(m1), s) > std::ldexp(1.0, -100))) return -1;
+    return s;
+}
+
+// Exact totals of the whole numbers k, as 128-bit integers.
+struct exact_totals {
+    __int128 w = 0;
+    __int128 t = 0;
+};
+
+static void scaled(const std::vector<float>& f, int s, std::vector<float>& out) {
+    out.resize(f.size());
+    for (std::size_t i = 0; i < f.size(); ++i)
+        out[i] = static_cast<float>(std::ldexp(static_cast<double>(f[i]), s));
+}
+
+// The j of row i from `from` to `to`, one at a time (the tails of the vector loops).
+static void scalar_row(float fsi, const float* f, const int* y, int yi, int from, int to, bool signed_part,
+                       exact_totals& tot) {
+    for (int j = from; j < to; ++j) {
+        auto k = static_cast<std::uint64_t>(fsi * f[j]);
+        tot.w += k;
+        if (signed_part) tot.t += static_cast<__int128>(k) * sign_of(yi, y[j]);
+    }
+}
+
+__attribute__((target("avx512f,avx512dq,avx512vl"))) static void exact_avx512(const float* fs, const float* f,
+                                                                               const int* y, const int* tie,
+                                                                               int n, exact_totals& tot) {
+    __m512i w = _mm512_setzero_si512(), c = w, d = w;
+    for (int i = 1; i < n; ++i) {
+        __m256 fi = _mm256_set1_ps(fs[i]);
+        __m256i yi = _mm256_set1_epi32(y[i]);
+        int t = tie[i];
+        for (int j = 0; j < t; j += 8) {
+            __mmask8 m = t - j >= 8 ? 0xff : static_cast<__mmask8>((1u << (t - j)) - 1);
+            __m512i k = _mm512_cvttps_epu64(_mm256_mul_ps(fi, _mm256_maskz_loadu_ps(m, f + j)));
+            __m256i yj = _mm256_maskz_loadu_epi32(m, y + j);
+            w = _mm512_add_epi64(w, k);
+            c = _mm512_mask_add_epi64(c, _mm256_cmpgt_epi32_mask(yi, yj), c, k);
+            d = _mm512_mask_add_epi64(d, _mm256_cmpgt_epi32_mask(yj, yi), d, k);
+        }
+        for (int j = t; j < i; j += 8) {
+            __mmask8 m = i - j >= 8 ? 0xff : static_cast<__mmask8>((1u << (i - j)) - 1);
+            w = _mm512_add_epi64(w, _mm512_cvttps_epu64(_mm256_mul_ps(fi, _mm256_maskz_loadu_ps(m, f + j))));
+        }
+    }
+    // Every lane and every total is below 2^64, so the lanes add exactly.
+    alignas(64) std::uint64_t lw[8], lc[8], ld[8];
+    _mm512_store_si512(lw, w);
+    _mm512_store_si512(lc, c);
+    _mm512_store_si512(ld, d);
+    for (int l = 0; l < 8; ++l) {
+        tot.w += lw[l];
+        tot.t += static_cast<__int128>(lc[l]) - static_cast<__int128>(ld[l]);
+    }
+}
+
+// Without a float-to-integer conversion of 64 bits, k (a whole number below
+// 2^64) is split exactly into hi, a multiple of 2^32, and lo, |lo| <= 2^31:
+// adding 1.5 * 2^84 rounds k to a multiple of 2^32. Up to 2^20 such parts
+// add exactly in a double lane before the lanes are moved to the totals.
+static const double split_big = 0x1.8p84;
+static const int flush_after = 1 << 20;
+
+static void add_lanes(const double* hi, const double* lo, int lanes, __int128& total) {
+    for (int l = 0; l < lanes; ++l) total += static_cast<__int128>(hi[l]) + static_cast<__int128>(lo[l]);
+}
+
+__attribute__((target("avx2"))) static void exact_avx2(const float* fs, const float* f, const int* y,
+                                                        const int* tie, int n, exact_totals& tot) {
+    const __m256d big = _mm256_set1_pd(split_big);
+    __m256d whi = _mm256_setzero_pd(), wlo = whi, thi = whi, tlo = whi;
+    int count = 0;
+    for (int i = 1; i < n; ++i) {
+        if (count + i / 4 + 1 > flush_after) {
+            alignas(32) double a[4], b[4];
+            _mm256_store_pd(a, whi);
+            _mm256_store_pd(b, wlo);
+            add_lanes(a, b, 4, tot.w);
+            _mm256_store_pd(a, thi);
+            _mm256_store_pd(b, tlo);
+            add_lanes(a, b, 4, tot.t);
+            whi = wlo = thi = tlo = _mm256_setzero_pd();
+            count = 0;
+        }
+        __m128 fi = _mm_set1_ps(fs[i]);
+        __m128i yi = _mm_set1_epi32(y[i]);
+        int t = tie[i], j = 0;
+        for (; j + 4 <= t; j += 4, ++count) {
+            __m256d k = _mm256_cvtps_pd(_mm_mul_ps(fi, _mm_loadu_ps(f + j)));
+            __m256d hi = _mm256_sub_pd(_mm256_add_pd(k, big), big);
+            __m256d lo = _mm256_sub_pd(k, hi);
+            __m128i yj = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + j));
+            __m256d sg = _mm256_cvtepi32_pd(_mm_sub_epi32(_mm_cmpgt_epi32(yj, yi), _mm_cmpgt_epi32(yi, yj)));
+            whi = _mm256_add_pd(whi, hi);
+            wlo = _mm256_add_pd(wlo, lo);
+            thi = _mm256_add_pd(thi, _mm256_mul_pd(hi, sg));
+            tlo = _mm256_add_pd(tlo, _mm256_mul_pd(lo, sg));
+        }
+        scalar_row(fs[i], f, y, y[i], j, t, true, tot);
+        for (j = t; j + 4 <= i; j += 4, ++count) {
+            __m256d k = _mm256_cvtps_pd(_mm_mul_ps(fi, _mm_loadu_ps(f + j)));
+            __m256d hi = _mm256_sub_pd(_mm256_add_pd(k, big), big);
+            whi = _mm256_add_pd(whi, hi);
+            wlo = _mm256_add_pd(wlo, _mm256_sub_pd(k, hi));
+        }
+        scalar_row(fs[i], f, y, y[i], j, i, false, tot);
+    }
+    alignas(32) double a[4], b[4];
+    _mm256_store_pd(a, whi);
+    _mm256_store_pd(b, wlo);
+    add_lanes(a, b, 4, tot.w);
+    _mm256_store_pd(a, thi);
+    _mm256_store_pd(b, tlo);
+    add_lanes(a, b, 4, tot.t);
+}
+
+static void exact_sse2(const float* fs, const float* f, const int* y, const int* tie, int n, exact_totals& tot) {
+    const __m128d big = _mm_set1_pd(split_big);
+    __m128d whi = _mm_setzero_pd(), wlo = whi, thi = whi, tlo = whi;
+    int count = 0;
+    for (int i = 1; i < n; ++i) {
+        if (count + i / 2 + 1 > flush_after) {
+            alignas(16) double a[2], b[2];
+            _mm_store_pd(a, whi);
+            _mm_store_pd(b, wlo);
+            add_lanes(a, b, 2, tot.w);
+            _mm_store_pd(a, thi);
+            _mm_store_pd(b, tlo);
+            add_lanes(a, b, 2, tot.t);
+            whi = wlo = thi = tlo = _mm_setzero_pd();
+            count = 0;
+        }
+        __m128 fi = _mm_set1_ps(fs[i]);
+        __m128i yi = _mm_set1_epi32(y[i]);
+        int t = tie[i], j = 0;
+        for (; j + 2 <= t; j += 2, ++count) {
+            __m128 fj = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(f + j)));
+            __m128d k = _mm_cvtps_pd(_mm_mul_ps(fi, fj));
+            __m128d hi = _mm_sub_pd(_mm_add_pd(k, big), big);
+            __m128d lo = _mm_sub_pd(k, hi);
+            __m128i yj = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(y + j));
+            __m128d sg = _mm_cvtepi32_pd(_mm_sub_epi32(_mm_cmpgt_epi32(yj, yi), _mm_cmpgt_epi32(yi, yj)));
+            whi = _mm_add_pd(whi, hi);
+            wlo = _mm_add_pd(wlo, lo);
+            thi = _mm_add_pd(thi, _mm_mul_pd(hi, sg));
+            tlo = _mm_add_pd(tlo, _mm_mul_pd(lo, sg));
+        }
+        scalar_row(fs[i], f, y, y[i], j, t, true, tot);
+        for (j = t; j + 2 <= i; j += 2, ++count) {
+            __m128 fj = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(f + j)));
+            __m128d k = _mm_cvtps_pd(_mm_mul_ps(fi, fj));
+            __m128d hi = _mm_sub_pd(_mm_add_pd(k, big), big);
+            whi = _mm_add_pd(whi, hi);
+            wlo = _mm_add_pd(wlo, _mm_sub_pd(k, hi));
+        }
+        scalar_row(fs[i], f, y, y[i], j, i, false, tot);
+    }
+    alignas(16) double a[2], b[2];
+    _mm_store_pd(a, whi);
+    _mm_store_pd(b, wlo);
+    add_lanes(a, b, 2, tot.w);
+    _mm_store_pd(a, thi);
+    _mm_store_pd(b, tlo);
+    add_lanes(a, b, 2, tot.t);
+}
+
+bool pair_path_supported(pair_path path) {
+    __builtin_cpu_init();
+    switch (path) {
+    case path_avx512:
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+               __builtin_cpu_supports("avx512vl");
+    case path_avx2: return __builtin_cpu_supports("avx2");
+    case path_sse2: return true;
+    }
+    return false;
+}
+
+static pair_path best_path() {
+    static const pair_path best = pair_path_supported(path_avx512) ? path_avx512
+                                  : pair_path_supported(path_avx2) ? path_avx2
+                                                                   : path_sse2;
+    return best;
+}
+
+void exact_pair_sums(pair_path path, const std::vector<float>& f, const pair_layout& l, int s, long double& w_sum,
+                     long double& t_sum) {
+    std::vector<float> fs;
+    scaled(f, s, fs);
+    exact_totals tot;
+    int n = static_cast<int>(f.size());
+    if (path == path_avx512)
+        exact_avx512(fs.data(), f.data(), l.y.data(), l.tie_start.data(), n, tot);
+    else if (path == path_avx2)
+        exact_avx2(fs.data(), f.data(), l.y.data(), l.tie_start.data(), n, tot);
+    else
+        exact_sse2(fs.data(), f.data(), l.y.data(), l.tie_start.data(), n, tot);
+    // Both totals are whole numbers below 2^64: exact in long double.
+    w_sum = std::ldexp(static_cast<long double>(tot.w), -s);
+    t_sum = std::ldexp(static_cast<long double>(tot.t), -s);
+}
+
+void pair_sums(const pair_layout& l, const std::vector<const std::vector<double>*>& weights,
+               std::vector<long double>& w_sums, std::vector<long double>& t_sums) {
+    std::size_t m = weights.size(), n = l.order.size();
+    w_sums.assign(m, 0);
+    t_sums.assign(m, 0);
+    std::vector<std::vector<float>> f(m);
+    std::vector<std::size_t> slow;
+    for (std::size_t v = 0; v < m; ++v) {
+        f[v].resize(n);
+        for (std::size_t k = 0; k < n; ++k) f[v][k] = static_cast<float>((*weights[v])[l.order[k]]);
+        if (n < 2) continue;
+        int s = exact_shift(f[v]);
+        if (s >= 0)
+            exact_pair_sums(best_path(), f[v], l, s, w_sums[v], t_sums[v]);
+        else if (!finite_products(f[v]))
+            literal_pair_sums(f[v], l, w_sums[v], t_sums[v]);
+        else
+            slow.push_back(v);
+    }
+    std::size_t k = 0;
+    for (; k + 1 < slow.size(); k += 2) {
+        std::size_t a = slow[k], b = slow[k + 1];
+        sequential_pair_sums2(f[a], f[b], l, w_sums[a], t_sums[a], w_sums[b], t_sums[b]);
+    }
+    if (k < slow.size()) sequential_pair_sums(f[slow[k]], l, w_sums[slow[k]], t_sums[slow[k]]);
+}

@@ -1,0 +1,31 @@
+#pragma once
+#include <vector>
+
+// The elements of one test in pair order (ascending x rank, then y rank),
+// with, for each, the first position of its run of equal x ranks.
+struct pair_layout {
+    std::vector<int> order;
+    std::vector<int> x;
+    std::vector<int> y;
+    std::vector<int> tie_start;
+};
+
+void make_pair_layout(const std::vector<int>& rank_x, const std::vector<int>& rank_y, pair_layout& layout);
+
+// W (sum of pair weights) and T (signed sum) of the weighted tau for each of
+// several weight vectors over the same elements, each bit-identical to the
+// straightforward pass over all pairs in pair order.
+void pair_sums(const pair_layout& layout, const std::vector<const std::vector<double>*>& weights,
+               std::vector<long double>& w_sums, std::vector<long double>& t_sums);
+
+// The paths, exposed for tests and benchmarks. Weights f are floats in pair order.
+enum pair_path { path_sse2, path_avx2, path_avx512 };
+bool pair_path_supported(pair_path path);
+// The scale 2^s that makes every pair weight a whole number when all sums are exact, or -1.
+int exact_shift(const std::vector<float>& f);
+void exact_pair_sums(pair_path path, const std::vector<float>& f, const pair_layout& layout, int s,
+                     long double& w_sum, long double& t_sum);
+void sequential_pair_sums(const std::vector<float>& f, const pair_layout& layout, long double& w_sum,
+                          long double& t_sum);
+void sequential_pair_sums2(const std::vector<float>& f1, const std::vector<float>& f2, const pair_layout& layout,
+                           long double& w1, long double& t1, long double& w2, long double& t2);

@@ -1,0 +1,58 @@
+#include "stats/ranks.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <string>
+
+#include "results/output.h"
+
+static void identity(std::vector<int>& order, std::size_t n) {
+    order.resize(n);
+    std::iota(order.begin(), order.end(), 0);
+}
+
+// The exchange sort itself; only input with NaN needs it, since without NaN a
+// stable sort by the same strict comparison gives the same order.
+static void exchange_sort_rev(const std::vector<double>& values, std::vector<int>& order) {
+    std::size_t n = values.size();
+    for (std::size_t j = 0; j + 1 < n; ++j)
+        for (std::size_t k = 0; k + j + 1 < n; ++k)
+            if (values[order[k + 1]] > values[order[k]]) std::swap(order[k], order[k + 1]);
+}
+
+void bubble_asort_rev(const std::vector<double>& values, std::vector<int>& order) {
+    identity(order, values.size());
+    bool has_nan = std::any_of(values.begin(), values.end(), [](double v) { return std::isnan(v); });
+    if (has_nan) {
+        exchange_sort_rev(values, order);
+        return;
+    }
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return values[a] > values[b]; });
+}
+
+void vec_rank_rev(const std::vector<double>& values, std::vector<int>& ranks) {
+    ranks.clear();
+    if (values.empty()) return;
+    std::vector<int> order;
+    bubble_asort_rev(values, order);
+    ranks.assign(values.size(), 0);
+    ranks[order[0]] = 1;
+    for (std::size_t j = 1; j < order.size(); ++j) {
+        if (values[order[j]] == values[order[j - 1]])
+            ranks[order[j]] = ranks[order[j - 1]];
+        else
+            ranks[order[j]] = static_cast<int>(j) + 1;
+    }
+}
+
+void bubble_lexsort(const std::vector<int>& first, const std::vector<int>& second, std::vector<int>& order) {
+    int na = static_cast<int>(first.size());
+    int nb = static_cast<int>(second.size());
+    if (na < 1 || nb < 1 || na != nb)
+        fail("length error4: vec_x:" + std::to_string(na) + " vec_y:" + std::to_string(nb));
+    identity(order, first.size());
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return first[a] < first[b] || (first[a] == first[b] && second[a] < second[b]);
+    });
+}

@@ -1,0 +1,26 @@
+#pragma once
+#include <vector>
+
+// The weight curve (1 - x^power)^(1/power), falling from 1 at x = 0 to 0 at x = 1.
+double weigher(double x, double power);
+
+void abs_vec(const std::vector<double>& scores, std::vector<double>& magnitudes);
+
+// Weights from the descending ranks of the magnitudes: the largest magnitude
+// weighs most, equal magnitudes weigh the same.
+void cal_weights(const std::vector<double>& scores, double power, std::vector<double>& weights);
+
+// As cal_weights, and the descending ranks of the signed scores.
+void cal_weight_ranks(const std::vector<double>& scores, double power, std::vector<double>& weights,
+                      std::vector<int>& ranks);
+
+// Element-wise geometric mean.
+void merge_weights(const std::vector<double>& first, const std::vector<double>& second,
+                   std::vector<double>& merged);
+
+// Mean weight over root-mean-square weight.
+double calculate_limit(const std::vector<double>& weights);
+
+// The weights of magnitude ranks r (1..n) among n: weigher((r - 0.5) / n, power).
+// Each distinct rank's weight is computed once.
+void rank_weights(const std::vector<int>& magnitude_ranks, double power, std::vector<double>& weights);
