@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "reference.h"
+#include "stats/ranks.h"
+
+using ints = std::vector<int>;
+using doubles = std::vector<double>;
+
+TEST(Ranks, OrderAndRanksOfWorkedExamples) {
+    struct row {
+        doubles values;
+        ints order, ranks;
+    };
+    const row rows[] = {
+        {{4.0}, {0}, {1}},
+        {{2, 2, 2}, {0, 1, 2}, {1, 1, 1}},
+        {{5, 3, 5, 1}, {0, 2, 1, 3}, {1, 3, 1, 4}},
+        {{0.0, -0.0}, {0, 1}, {1, 1}},
+        {{2.5, 7.0, 7.0, 1.0, 7.0}, {1, 2, 4, 0, 3}, {4, 1, 1, 5, 1}},
+    };
+    for (const row& r : rows) {
+        ints order, ranks;
+        bubble_asort_rev(r.values, order);
+        vec_rank_rev(r.values, ranks);
+        EXPECT_EQ(order, r.order);
+        EXPECT_EQ(ranks, r.ranks);
+    }
+}
+
+TEST(Ranks, EmptyValuesGiveEmptyRanks) {
+    ints ranks{7};
+    vec_rank_rev({}, ranks);
+    EXPECT_TRUE(ranks.empty());
+}
+
+TEST(Ranks, LexsortOfWorkedExamples) {
+    ints order;
+    bubble_lexsort({2, 1, 1}, {1, 5, 3}, order);
+    EXPECT_EQ(order, (ints{2, 1, 0}));
+    bubble_lexsort({1, 1}, {4, 4}, order);
+    EXPECT_EQ(order, (ints{0, 1}));
+}
+
+TEST(RanksDeath, LexsortLengthErrorEndsTheRun) {
+    ints order;
+    EXPECT_EXIT(bubble_lexsort({1, 2, 3}, {1, 2}, order), testing::ExitedWithCode(1), "");
+    EXPECT_EXIT(bubble_lexsort({}, {}, order), testing::ExitedWithCode(1), "");
+}
+
+// Values drawn from a small pool so that ties, signed zeros and NaN are common.
+static doubles random_values(std::mt19937& rng, int n, bool with_nan) {
+    const double pool[] = {0.0, -0.0, 1.0, -1.0, 2.5, 3.0, -7.25, 1e-300, 1e300, INFINITY, -INFINITY};
+    std::uniform_int_distribution<int> pick(0, 10 + (with_nan ? 2 : 0));
+    std::uniform_real_distribution<double> any(-5, 5);
+    doubles v;
+    for (int i = 0; i < n; ++i) {
+        int k = pick(rng);
+        v.push_back(k < 11 ? pool[k] : k == 11 ? any(rng) : NAN);
+    }
+    return v;
+}
+
+TEST(Ranks, SameOrderAsTheExchangeSortOnRandomInput) {
+    std::mt19937 rng(11);
+    for (int trial = 0; trial < 600; ++trial) {
+        int n = 1 + static_cast<int>(rng() % (trial < 550 ? 60 : 1500));
+        bool with_nan = trial % 3 == 0;
+        doubles v = random_values(rng, n, with_nan);
+        ints fast, slow;
+        bubble_asort_rev(v, fast);
+        reference::bubble_asort_rev(v, slow);
+        ASSERT_EQ(fast, slow) << "n " << n;
+        vec_rank_rev(v, fast);
+        reference::vec_rank_rev(v, slow);
+        ASSERT_EQ(fast, slow) << "n " << n;
+    }
+}
+
+TEST(Ranks, SameLexOrderAsTheExchangeSortOnRandomInput) {
+    std::mt19937 rng(12);
+    for (int trial = 0; trial < 300; ++trial) {
+        int n = 1 + static_cast<int>(rng() % (trial < 250 ? 80 : 3000));
+        int spread = 1 + static_cast<int>(rng() % n);
+        ints a, b;
+        for (int i = 0; i < n; ++i) {
+            a.push_back(1 + static_cast<int>(rng() % spread));
+            b.push_back(1 + static_cast<int>(rng() % spread));
+        }
+        ints fast, slow;
+        bubble_lexsort(a, b, fast);
+        reference::bubble_lexsort(a, b, slow);
+        ASSERT_EQ(fast, slow) << "n " << n;
+    }
+}
