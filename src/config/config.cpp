@@ -10,5 +10,5 @@ std::string adj_method = "11";
 
 std::map<std::string, gene_table> vemo_set;
 gene_table rank_data;
-std::vector<fstat> result_stats;
+std::vector<struct fstat> result_stats;
 std::mutex thread_lock;

@@ -20,5 +20,5 @@ using gene_table = std::map<std::string, double>;
 
 extern std::map<std::string, gene_table> vemo_set;  // gene-set name -> its genes
 extern gene_table rank_data;                         // the gene list
-extern std::vector<fstat> result_stats;
+extern std::vector<struct fstat> result_stats;
 extern std::mutex thread_lock;

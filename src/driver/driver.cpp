@@ -16,7 +16,7 @@ unsigned thread_count(unsigned n, int threads) {
     return (n + batch - 1) / batch;
 }
 
-static void append_record(fstat& record) {
+static void append_record(struct fstat& record) {
     std::lock_guard<std::mutex> hold(thread_lock);
     if (!mute)
         put_line(stdout, record.name + '\t' + num(record.pp) + '\t' + record.cor_dir + '\t' + num(record.tau) +
@@ -38,7 +38,7 @@ static void test_set(const std::string& name, const std::vector<double>& pps) {
     fdata detail;
     overlap_set(vemo_set.find(name)->second, rank_data, detail.genes, detail.vec_x, detail.vec_y);
     if (detail.vec_x.empty()) return;
-    fstat record;
+    struct fstat record;
     record.p_value = 1.1;
     if (!known_wt_method()) {
         double tau, estimate, p;
@@ -105,5 +105,5 @@ void performe_threading() {
     // Arrival order depends on thread timing; byte order of name makes the
     // table the same for every thread count.
     std::sort(result_stats.begin(), result_stats.end(),
-              [](const fstat& a, const fstat& b) { return a.name < b.name; });
+              [](const struct fstat& a, const struct fstat& b) { return a.name < b.name; });
 }

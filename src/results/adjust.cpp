@@ -4,8 +4,8 @@
 
 #include "config/config.h"
 
-bool stat_less_p(const fstat& a, const fstat& b) { return a.p_value < b.p_value; }
-bool stat_less_fdr(const fstat& a, const fstat& b) { return a.fdr < b.fdr; }
+bool stat_less_p(const struct fstat& a, const struct fstat& b) { return a.p_value < b.p_value; }
+bool stat_less_fdr(const struct fstat& a, const struct fstat& b) { return a.fdr < b.fdr; }
 
 // The ratio is taken position by position, without the running minimum of the
 // step-up procedure: stored result files depend on these values.

@@ -1,8 +1,8 @@
 #pragma once
 #include "results/records.h"
 
-bool stat_less_p(const fstat& a, const fstat& b);
-bool stat_less_fdr(const fstat& a, const fstat& b);
+bool stat_less_p(const struct fstat& a, const struct fstat& b);
+bool stat_less_fdr(const struct fstat& a, const struct fstat& b);
 
 // Sets the fdr of every record of result_stats to n * p / rank (capped at 1)
 // and orders the records by it.

@@ -9,7 +9,7 @@
 #include "results/table.h"
 #include "stats/ranks.h"
 
-static void write_block(std::FILE* f, const fstat& s) {
+static void write_block(std::FILE* f, const struct fstat& s) {
     const fdata& d = s.data;
     std::vector<int> rows;
     bubble_asort_rev(d.weights, rows);
@@ -25,7 +25,7 @@ static void write_block(std::FILE* f, const fstat& s) {
 void save_data(std::string file_name) {
     std::FILE* f = std::fopen(file_name.c_str(), "w");
     if (!f) die("Sorry, couldn't open " + file_name);
-    for (const fstat& s : result_stats)
+    for (const struct fstat& s : result_stats)
         if (s.fdr < 0.05) write_block(f, s);
     close_output(f, file_name);
 }

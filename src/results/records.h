@@ -12,7 +12,8 @@ struct fdata {
     std::vector<double> weights;
 };
 
-// The result of one gene set: one row of the result table.
+// The result of one gene set: one row of the result table. The POSIX function
+// fstat shares the name, so code that may see <sys/stat.h> writes `struct fstat`.
 struct fstat {
     std::string name;
     double pp = 0.0;

@@ -6,7 +6,7 @@
 
 void write_table(std::FILE* f) {
     put_line(f, "Gene-set\tPP\tCor_dir\tTau\tEstimate\tP-value\tFDR");
-    for (const fstat& s : result_stats)
+    for (const struct fstat& s : result_stats)
         put_line(f, s.name + '\t' + num(s.pp) + '\t' + s.cor_dir + '\t' + num(s.tau) + '\t' + num(s.estimate) +
                         '\t' + num(s.p_value) + '\t' + num(s.fdr));
 }

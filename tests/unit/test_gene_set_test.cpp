@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "config/config.h"
+#include "reference.h"
+#include "stats/gene_set_test.h"
+
+using doubles = std::vector<double>;
+using ints = std::vector<int>;
+
+struct outcome {
+    double tau, estimate, p;
+    char dir;
+    fdata record;
+};
+
+static outcome run(const doubles& x, const doubles& y, double pp, const char* method) {
+    wt_method = method;
+    outcome o;
+    one_tau_analysis(x, y, pp, o.tau, o.estimate, o.p, o.dir, o.record);
+    wt_method = "1";
+    return o;
+}
+
+static void near6(double got, double want) { EXPECT_NEAR(got, want, std::fabs(want) * 5e-6 + 1e-12); }
+
+TEST(GeneSetTest, ConcordantThreeGenes) {
+    outcome o = run({3, 2, 1}, {30, 20, 10}, 0.5, "1");
+    EXPECT_EQ(o.record.rank_x, (ints{1, 2, 3}));
+    EXPECT_EQ(o.record.rank_y, (ints{1, 2, 3}));
+    near6(o.record.weights[0], 5.0 / 6);
+    EXPECT_EQ(o.record.weights[1], 0.5);
+    near6(o.record.weights[2], 1.0 / 6);
+    EXPECT_EQ(o.tau, 1.0);
+    // The extended-precision normalising factor gives this, one unit in the
+    // last place below an all-double evaluation.
+    EXPECT_EQ(o.estimate, 2.2819164877669946);
+    EXPECT_EQ(o.dir, '+');
+    near6(o.p, 0.0224943);
+}
+
+TEST(GeneSetTest, DiscordantThreeGenes) {
+    outcome o = run({3, 2, 1}, {10, 20, 30}, 0.5, "1");
+    EXPECT_EQ(o.record.rank_y, (ints{3, 2, 1}));
+    near6(o.record.weights[0], 0.372678);
+    near6(o.record.weights[2], 0.372678);
+    EXPECT_EQ(o.tau, -1.0);
+    near6(o.estimate, -2.57134);
+    EXPECT_EQ(o.dir, '-');
+    near6(o.p, 0.0101306);
+}
+
+TEST(GeneSetTest, ThreeMethodsOnMixedSigns) {
+    const doubles x{-2, 1, 0.5, 3}, y{1.5, -0.5, 2, 1};
+    struct row {
+        const char* method;
+        double pp;
+        doubles weights;
+        double tau, estimate, p;
+    };
+    const row rows[] = {
+        {"1", 0.5, {0.625, 0.216506, 0.330719, 0.572822}, -0.390433, -1.09255, 0.274592},
+        {"2", 0.5, {0.625, 0.125, 0.875, 0.375}, -0.116279, -0.30449, 0.760755},
+        {"3", 0.5, {0.625, 0.375, 0.125, 0.875}, -0.395349, -1.03527, 0.300545},
+        {"1", 0.8, {0.984451, 0.805399, 0.840188, 0.95811}, -0.336129, -1.0048, 0.314992},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(std::string("method ") + r.method);
+        outcome o = run(x, y, r.pp, r.method);
+        EXPECT_EQ(o.record.rank_x, (ints{4, 2, 3, 1}));
+        EXPECT_EQ(o.record.rank_y, (ints{2, 4, 1, 3}));
+        for (int i = 0; i < 4; ++i) near6(o.record.weights[i], r.weights[i]);
+        near6(o.tau, r.tau);
+        near6(o.estimate, r.estimate);
+        near6(o.p, r.p);
+        EXPECT_EQ(o.dir, '-');
+    }
+}
+
+TEST(GeneSetTest, OneGeneIsNeutral) {
+    for (const char* method : {"1", "2", "3"}) {
+        outcome o = run({4}, {-2}, 0.5, method);
+        EXPECT_EQ(o.tau, 0.0);
+        EXPECT_EQ(o.estimate, 0.0);
+        EXPECT_EQ(o.dir, '+');
+        EXPECT_EQ(o.p, 1.0);
+    }
+}
+
+TEST(GeneSetTestDeath, UnknownMethodOrUnequalLengthsEndTheRun) {
+    EXPECT_EXIT(run({1, 2}, {2, 1}, 0.5, "4"), testing::ExitedWithCode(1), "");
+    EXPECT_EXIT(run({1, 2}, {2, 1}, 0.5, ""), testing::ExitedWithCode(1), "");
+    EXPECT_EXIT(run({1, 2}, {1, 2, 3}, 0.5, "1"), testing::ExitedWithCode(1), "");
+}
+
+// The five PP values of the automatic choice.
+static doubles auto_pps() {
+    doubles pps;
+    for (int j = 0; j < 5; ++j) pps.push_back(0.8 - j * 0.15);
+    return pps;
+}
+
+static doubles random_scores(std::mt19937& rng, int n, int distinct) {
+    std::uniform_int_distribution<int> level(-distinct, distinct);
+    std::uniform_real_distribution<double> any(-50, 50);
+    doubles v;
+    for (int i = 0; i < n; ++i) v.push_back(distinct > 0 ? level(rng) * 0.5 : any(rng));
+    return v;
+}
+
+// The shared preparation and the joint pair passes give exactly what the
+// straightforward test gives at each PP value, for every method.
+TEST(GeneSetTest, FastTestsMatchTheStraightforwardTest) {
+    std::mt19937 rng(7);
+    const int sizes[] = {1, 2, 3, 5, 17, 64, 200, 731, 1500};
+    for (int n : sizes)
+        for (const char* method : {"1", "2", "3"}) {
+            int distinct = static_cast<int>(rng() % 3) == 0 ? 0 : 1 + static_cast<int>(rng() % (n + 3));
+            doubles x = random_scores(rng, n, distinct), y = random_scores(rng, n, distinct);
+            wt_method = method;
+            set_ranks r;
+            prepare_ranks(x, y, r);
+            std::vector<tau_test> tests;
+            std::vector<doubles> weights;
+            tau_tests(r, auto_pps(), tests, weights);
+            wt_method = "1";
+            for (std::size_t k = 0; k < tests.size(); ++k) {
+                double tau, estimate, p;
+                char dir;
+                ints rx, ry;
+                doubles w;
+                reference::one_tau_analysis(x, y, tests[k].pp, method, tau, estimate, p, dir, rx, ry, w);
+                SCOPED_TRACE(testing::Message() << "n " << n << " method " << method << " pp " << tests[k].pp);
+                ASSERT_EQ(r.rank_x, rx);
+                ASSERT_EQ(r.rank_y, ry);
+                ASSERT_EQ(weights[k], w);
+                ASSERT_EQ(tests[k].tau, tau);
+                ASSERT_EQ(tests[k].estimate, estimate);
+                ASSERT_EQ(tests[k].p_value, p);
+                ASSERT_EQ(tests[k].cor_dir, dir);
+            }
+        }
+}

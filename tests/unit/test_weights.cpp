@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "stats/weights.h"
+
+using doubles = std::vector<double>;
+
+TEST(Weigher, CurvePointsAndEnds) {
+    EXPECT_EQ(weigher(0.5, 1), 0.5);
+    EXPECT_EQ(weigher(0.25, 1), 0.75);
+    for (double power : {0.3, 1.0, 3.1}) {
+        EXPECT_EQ(weigher(0, power), 1);
+        EXPECT_EQ(weigher(1, power), 0);
+    }
+    // The curve passes through (PP, PP) for power = -ln 2 / ln PP.
+    for (double pp : {0.8, 0.65, 0.35, 0.2}) EXPECT_NEAR(weigher(pp, -std::log(2.0) / std::log(pp)), pp, 1e-12);
+}
+
+TEST(WeigherDeath, OutsideTheUnitIntervalEndsTheRun) {
+    EXPECT_EXIT(weigher(1.5, 1), testing::ExitedWithCode(1), "");
+    EXPECT_EXIT(weigher(-0.1, 1), testing::ExitedWithCode(1), "");
+}
+
+TEST(Weights, FromMagnitudeRanks) {
+    doubles w;
+    std::vector<int> ranks;
+    cal_weights({3.0, -4.0, 1.0, -4.0}, 1, w);
+    EXPECT_EQ(w, (doubles{0.375, 0.875, 0.125, 0.875}));
+    cal_weight_ranks({3.0, -4.0, 1.0, -4.0}, 1, w, ranks);
+    EXPECT_EQ(w, (doubles{0.375, 0.875, 0.125, 0.875}));
+    EXPECT_EQ(ranks, (std::vector<int>{1, 3, 2, 3}));
+    cal_weights({-2.0}, 1, w);
+    EXPECT_EQ(w, (doubles{0.5}));
+}
+
+TEST(WeightsDeath, EmptyScoresEndTheRun) {
+    doubles w;
+    std::vector<int> r;
+    EXPECT_EXIT(cal_weights({}, 1, w), testing::ExitedWithCode(1), "");
+    EXPECT_EXIT(cal_weight_ranks({}, 1, w, r), testing::ExitedWithCode(1), "");
+    EXPECT_EXIT(abs_vec({}, w), testing::ExitedWithCode(1), "");
+    EXPECT_EXIT(calculate_limit({}), testing::ExitedWithCode(1), "");
+    EXPECT_EXIT(merge_weights({1}, {1, 2}, w), testing::ExitedWithCode(1), "");
+}
+
+TEST(Weights, GeometricMean) {
+    doubles m{9};
+    merge_weights({0.25, 1.0}, {1.0, 0.36}, m);
+    EXPECT_EQ(m, (doubles{0.5, 0.6}));
+    merge_weights({}, {}, m);
+    EXPECT_TRUE(m.empty());
+}
+
+TEST(Limit, DividesBySqrtQBeforeSqrtN) {
+    EXPECT_EQ(calculate_limit({1, 1, 1, 1}), 1.0);
+    EXPECT_EQ(calculate_limit({0.5, 0.5}), 0.9999999999999999);
+    EXPECT_EQ(calculate_limit({1, 0}), 0.7071067811865475);
+    EXPECT_EQ(calculate_limit({0, 0}), 0.0);
+    // limit of the weights (5/6, 1/2, 1/6), in extended precision
+    EXPECT_NEAR(calculate_limit({5.0 / 6, 0.5, 1.0 / 6}), 0.87831, 5e-6);
+}
