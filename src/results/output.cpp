@@ -16,6 +16,10 @@ void put_line(std::FILE* f, const std::string& line) {
 }
 
 void fail(const std::string& message) {
+    // Standard output stays locked until the process has ended, so no other
+    // thread's line can follow the fatal one, and a second fatal error on
+    // another thread waits here instead of writing its own line.
+    flockfile(stdout);
     put_line(stdout, message);
     std::_Exit(1);
 }
