@@ -8,7 +8,7 @@ bool dump = false;
 std::string wt_method = "1";
 std::string adj_method = "11";
 
-std::map<std::string, gene_table> vemo_set;
+set_table vemo_set;
 gene_table rank_data;
 std::vector<struct fstat> result_stats;
 std::mutex thread_lock;

@@ -15,10 +15,12 @@ extern bool dump;
 extern std::string wt_method;
 extern std::string adj_method;
 
-// gene name -> score, in byte order of the names
-using gene_table = std::map<std::string, double>;
+// gene name -> score, in byte order of the names (std::less<> also finds
+// keys by string_view, in the same order)
+using gene_table = std::map<std::string, double, std::less<>>;
+using set_table = std::map<std::string, gene_table, std::less<>>;
 
-extern std::map<std::string, gene_table> vemo_set;  // gene-set name -> its genes
+extern set_table vemo_set;  // gene-set name -> its genes
 extern gene_table rank_data;                         // the gene list
 extern std::vector<struct fstat> result_stats;
 extern std::mutex thread_lock;

@@ -1,7 +1,6 @@
 #include "input/gene_list.h"
 
 #include <cmath>
-#include <cstdlib>
 
 #include "config/config.h"
 #include "input/text.h"
@@ -11,12 +10,18 @@ void read_rank_data(std::string file_name) {
     rank_data.clear();
     std::FILE* f = open_input(file_name);
     std::string line;
+    std::vector<std::string_view> fields;
     while (read_line(f, file_name, line)) {
         trim_string(line);
         if (line.empty() || line[0] == '#') continue;
-        std::vector<std::string> fields = str_split(line, "\t");
+        split_fields(line, "\t", fields);
         if (fields.size() < 2 || fields[0].empty() || fields[1].empty()) fail("wrong line: " + line);
-        rank_data[fields[0]] = std::atof(fields[1].c_str());
+        double score = field_number(fields[1]);
+        auto it = rank_data.find(fields[0]);
+        if (it != rank_data.end())
+            it->second = score;
+        else
+            rank_data.emplace(std::string(fields[0]), score);
     }
     std::fclose(f);
     if (adj_method[1] == '2') vemo_list_abs();

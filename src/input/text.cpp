@@ -4,18 +4,31 @@
 
 #include "results/output.h"
 
-std::vector<std::string> str_split(const std::string& text, const std::string& delim) {
-    std::vector<std::string> fields;
-    if (text.empty() || delim.empty()) return fields;
+void split_fields(std::string_view text, std::string_view delim, std::vector<std::string_view>& fields) {
+    fields.clear();
+    if (text.empty() || delim.empty()) return;
     std::size_t start = 0;
     for (;;) {
-        std::size_t p = text.find(delim, start);
-        if (p == std::string::npos) break;
-        fields.emplace_back(text, start, p - start);
+        std::size_t p = delim.size() == 1 ? text.find(delim[0], start) : text.find(delim, start);
+        if (p == std::string_view::npos) break;
+        fields.push_back(text.substr(start, p - start));
         start = p + delim.size();
     }
-    if (start < text.size()) fields.emplace_back(text, start);
-    return fields;
+    if (start < text.size()) fields.push_back(text.substr(start));
+}
+
+std::vector<std::string> str_split(const std::string& text, const std::string& delim) {
+    std::vector<std::string_view> views;
+    split_fields(text, delim, views);
+    return std::vector<std::string>(views.begin(), views.end());
+}
+
+double field_number(std::string_view field) {
+    // atof needs the field on its own: on the whole line it would skip a
+    // following tab as white space and read the next field.
+    static thread_local std::string buf;
+    buf.assign(field);
+    return std::atof(buf.c_str());
 }
 
 void trim_string(std::string& line) {
