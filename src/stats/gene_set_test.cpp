@@ -35,9 +35,10 @@ static void weights_at(const set_ranks& r, double power, std::vector<double>& we
     } else if (wt_method == "2") {
         rank_weights(r.magnitude_y, power, weights);
     } else {
-        std::vector<double> wx, wy;
-        rank_weights(r.magnitude_x, power, wx);
-        rank_weights(r.magnitude_y, power, wy);
+        // Both vectors have n elements, so a rank weighs the same in both.
+        std::vector<double> wx, wy, by_rank;
+        rank_weights(r.magnitude_x, power, by_rank, wx);
+        rank_weights(r.magnitude_y, power, by_rank, wy);
         merge_weights(wx, wy, weights);
     }
 }

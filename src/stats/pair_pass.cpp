@@ -2,9 +2,11 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "stats/ranks.h"
 
@@ -176,24 +178,37 @@ static void scalar_row(float fsi, const float* f, const int* y, int yi, int from
 __attribute__((target("avx512f,avx512dq,avx512vl"))) static void exact_avx512(const float* fs, const float* f,
                                                                                const int* y, const int* tie,
                                                                                int n, exact_totals& tot) {
-    __m512i w = _mm512_setzero_si512(), c = w, d = w;
+    __m512i w = _mm512_setzero_si512(), c = w, d = w, w2 = w, c2 = w, d2 = w;
     for (int i = 1; i < n; ++i) {
-        __m256 fi = _mm256_set1_ps(fs[i]);
-        __m256i yi = _mm256_set1_epi32(y[i]);
+        __m512 fi = _mm512_set1_ps(fs[i]);
+        __m512i yi = _mm512_set1_epi32(y[i]);
         int t = tie[i];
-        for (int j = 0; j < t; j += 8) {
-            __mmask8 m = t - j >= 8 ? 0xff : static_cast<__mmask8>((1u << (t - j)) - 1);
-            __m512i k = _mm512_cvttps_epu64(_mm256_mul_ps(fi, _mm256_maskz_loadu_ps(m, f + j)));
-            __m256i yj = _mm256_maskz_loadu_epi32(m, y + j);
+        // Sixteen pairs a step, in two halves of eight 64-bit lanes.
+        for (int j = 0; j < t; j += 16) {
+            __mmask16 m = t - j >= 16 ? 0xffff : static_cast<__mmask16>((1u << (t - j)) - 1);
+            __m512 p = _mm512_mul_ps(fi, _mm512_maskz_loadu_ps(m, f + j));
+            __m512i k = _mm512_cvttps_epu64(_mm512_castps512_ps256(p));
+            __m512i k2 = _mm512_cvttps_epu64(_mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(p), 1)));
+            __m512i yj = _mm512_maskz_loadu_epi32(m, y + j);
+            __mmask16 gt = _mm512_cmpgt_epi32_mask(yi, yj), lt = _mm512_cmpgt_epi32_mask(yj, yi);
             w = _mm512_add_epi64(w, k);
-            c = _mm512_mask_add_epi64(c, _mm256_cmpgt_epi32_mask(yi, yj), c, k);
-            d = _mm512_mask_add_epi64(d, _mm256_cmpgt_epi32_mask(yj, yi), d, k);
+            w2 = _mm512_add_epi64(w2, k2);
+            c = _mm512_mask_add_epi64(c, static_cast<__mmask8>(gt), c, k);
+            c2 = _mm512_mask_add_epi64(c2, static_cast<__mmask8>(gt >> 8), c2, k2);
+            d = _mm512_mask_add_epi64(d, static_cast<__mmask8>(lt), d, k);
+            d2 = _mm512_mask_add_epi64(d2, static_cast<__mmask8>(lt >> 8), d2, k2);
         }
-        for (int j = t; j < i; j += 8) {
-            __mmask8 m = i - j >= 8 ? 0xff : static_cast<__mmask8>((1u << (i - j)) - 1);
-            w = _mm512_add_epi64(w, _mm512_cvttps_epu64(_mm256_mul_ps(fi, _mm256_maskz_loadu_ps(m, f + j))));
+        for (int j = t; j < i; j += 16) {
+            __mmask16 m = i - j >= 16 ? 0xffff : static_cast<__mmask16>((1u << (i - j)) - 1);
+            __m512 p = _mm512_mul_ps(fi, _mm512_maskz_loadu_ps(m, f + j));
+            w = _mm512_add_epi64(w, _mm512_cvttps_epu64(_mm512_castps512_ps256(p)));
+            w2 = _mm512_add_epi64(
+                w2, _mm512_cvttps_epu64(_mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(p), 1))));
         }
     }
+    w = _mm512_add_epi64(w, w2);
+    c = _mm512_add_epi64(c, c2);
+    d = _mm512_add_epi64(d, d2);
     // Every lane and every total is below 2^64, so the lanes add exactly.
     alignas(64) std::uint64_t lw[8], lc[8], ld[8];
     _mm512_store_si512(lw, w);
@@ -315,6 +330,153 @@ static void exact_sse2(const float* fs, const float* f, const int* y, const int*
     add_lanes(a, b, 2, tot.t);
 }
 
+// Row by row, when the whole pass is not provably exact. The partial sums of
+// one chain (W, or T) inside row i are acc + the terms of the row in order.
+// If every partial sum of the row stays in the binade [2^e, 2^(e+1)) of acc
+// (in magnitude, same sign), every value the chain takes is a multiple of
+// G = 2^(e-63), and each add rounds acc + t to the nearest multiple of G.
+// With K = acc / G a whole number, K + t/G rounds to K + RN(t/G) unless t/G
+// lies exactly halfway between two whole numbers: then the even K wins, which
+// depends on K. So a run of terms without such a tie adds exactly
+// G * sum RN(t_j / G), whatever the order; the few blocks that hold a tie are
+// added term by term, from the exact value the chain has there. A row that may
+// leave the binade is added term by term as the straightforward pass does.
+
+// Adds RN(d), d = fi * f[j] * scale (times sgn(yi - y[j]) when signed), for
+// j from `from` on, up to the first block of sixteen that holds a halfway d.
+// Returns the start of that block, or count.
+__attribute__((target("avx512f,avx512dq,avx512vl"))) static int row_terms_avx512(float fi, const float* f,
+                                                                                  const int* y, int yi, int from,
+                                                                                  int count, double scale,
+                                                                                  bool signed_terms, long long& sum) {
+    const __m512 vf = _mm512_set1_ps(fi);
+    const __m512d vs = _mm512_set1_pd(scale);
+    const __m512i vy = _mm512_set1_epi32(yi);
+    const __m512d half = _mm512_set1_pd(0.5);
+    const __m512d no_sign = _mm512_castsi512_pd(_mm512_set1_epi64(0x7fffffffffffffffLL));
+    __m512i acc = _mm512_setzero_si512(), acc2 = acc;
+    int j = from;
+    // Sixteen terms a step, in two halves of eight; a step that holds a
+    // halfway value is left to the caller.
+    for (; j < count; j += 16) {
+        __mmask16 m = count - j >= 16 ? 0xffff : static_cast<__mmask16>((1u << (count - j)) - 1);
+        __m512 p = _mm512_mul_ps(vf, _mm512_maskz_loadu_ps(m, f + j));
+        __m512d d = _mm512_mul_pd(_mm512_cvtps_pd(_mm512_castps512_ps256(p)), vs);
+        __m512d d2 = _mm512_mul_pd(
+            _mm512_cvtps_pd(_mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(p), 1))), vs);
+        __m512i k = _mm512_cvtpd_epi64(d);  // nearest, ties to even
+        __m512i k2 = _mm512_cvtpd_epi64(d2);
+        __m512d off = _mm512_and_pd(_mm512_sub_pd(d, _mm512_cvtepi64_pd(k)), no_sign);
+        __m512d off2 = _mm512_and_pd(_mm512_sub_pd(d2, _mm512_cvtepi64_pd(k2)), no_sign);
+        if (__builtin_expect((_mm512_cmp_pd_mask(off, half, _CMP_EQ_OQ) |
+                              _mm512_cmp_pd_mask(off2, half, _CMP_EQ_OQ)) != 0, 0))
+            break;
+        if (signed_terms) {
+            __m512i yj = _mm512_maskz_loadu_epi32(m, y + j);
+            __mmask16 gt = _mm512_mask_cmpgt_epi32_mask(m, vy, yj), lt = _mm512_mask_cmpgt_epi32_mask(m, yj, vy);
+            acc = _mm512_mask_add_epi64(acc, static_cast<__mmask8>(gt), acc, k);
+            acc = _mm512_mask_sub_epi64(acc, static_cast<__mmask8>(lt), acc, k);
+            acc2 = _mm512_mask_add_epi64(acc2, static_cast<__mmask8>(gt >> 8), acc2, k2);
+            acc2 = _mm512_mask_sub_epi64(acc2, static_cast<__mmask8>(lt >> 8), acc2, k2);
+        } else {
+            acc = _mm512_add_epi64(acc, k);
+            acc2 = _mm512_add_epi64(acc2, k2);
+        }
+    }
+    acc = _mm512_add_epi64(acc, acc2);
+    alignas(64) long long lanes[8];
+    _mm512_store_si512(lanes, acc);
+    sum = 0;
+    for (long long v : lanes) sum += v;
+    return j < count ? j : count;
+}
+
+// Kept out of line: inlined into a larger function, the long double accumulator
+// is spilled to memory on every add.
+__attribute__((noinline)) static long double sequential_row(long double acc, float fi, const float* f, int from, int to) {
+    for (int j = from; j < to; ++j) acc += fi * f[j];
+    return acc;
+}
+
+__attribute__((noinline)) static long double sequential_signed_row(long double acc, float fi, const float* f, const int* y, int yi, int from,
+                                         int to) {
+    for (int j = from; j < to; ++j) acc += (fi * f[j]) * static_cast<float>(sign_of(yi, y[j]));
+    return acc;
+}
+
+// Powers of two as doubles, built from their bits; e within the normal range.
+static double pow2(int e) {
+    std::uint64_t bits = static_cast<std::uint64_t>(e + 1023) << 52;
+    double v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+}
+
+// The terms j in [from, to) added to acc, in blocks where that is provably
+// exact and term by term around the halfway cases. False, with acc unchanged,
+// when the partial sums may leave the binade of acc. The checks work on acc
+// rounded to double, with margins far above that rounding.
+static bool exact_range(long double& acc, float fi, const float* f, const int* y, int yi, int from, int to,
+                        bool signed_terms, double bound) {
+    double mag = std::fabs(static_cast<double>(acc));
+    if (!(mag >= 0x1p-900 && mag <= 0x1p900)) return false;  // zero, or far outside what weights give
+    int e = std::ilogb(mag);
+    double low = pow2(e), high = 2 * low, g = pow2(e - 63);
+    // Each rounding moves a partial sum by at most g / 2 beyond the exact terms.
+    double reach = bound + (to - from + 2) * g;
+    if (!(mag * (1 + 0x1p-50) + reach < high)) return false;
+    if (!(mag * (1 - 0x1p-50) - (signed_terms ? reach : 0) > low)) return false;
+    double scale = pow2(63 - e);
+    for (int j = from; j < to;) {
+        long long sum;
+        int stop = row_terms_avx512(fi, f, y, yi, j, to, scale, signed_terms, sum);
+        acc += static_cast<long double>(sum) * static_cast<long double>(g);
+        if (stop == to) break;
+        j = std::min(stop + 16, to);
+        acc = signed_terms ? sequential_signed_row(acc, fi, f, y, yi, stop, j) : sequential_row(acc, fi, f, stop, j);
+    }
+    return true;
+}
+
+// A range that may leave the binade of acc (T near a power of two, or near
+// zero) is halved until its parts stay inside one, or are short.
+static void add_range(long double& acc, float fi, const float* f, const int* y, int yi, int from, int to,
+                      bool signed_terms, const std::vector<double>& prefix) {
+    if (from >= to) return;
+    // The float products and the double prefix sums are covered by the margin.
+    double bound = fi * ((prefix[to] - prefix[from]) + std::ldexp(prefix[to], -40)) * (1 + std::ldexp(1.0, -20));
+    if (exact_range(acc, fi, f, y, yi, from, to, signed_terms, bound)) return;
+    if (to - from <= 64) {
+        acc = signed_terms ? sequential_signed_row(acc, fi, f, y, yi, from, to) : sequential_row(acc, fi, f, from, to);
+        return;
+    }
+    int mid = from + (to - from) / 2;
+    add_range(acc, fi, f, y, yi, from, mid, signed_terms, prefix);
+    add_range(acc, fi, f, y, yi, mid, to, signed_terms, prefix);
+}
+
+bool rowwise_applies(const std::vector<float>& f) {
+    if (!pair_path_supported(path_avx512)) return false;
+    for (float v : f)
+        if (!(v > 0) || !std::isfinite(v)) return false;
+    return finite_products(f);
+}
+
+void rowwise_pair_sums(const std::vector<float>& f, const pair_layout& l, long double& w_sum, long double& t_sum) {
+    std::size_t n = f.size();
+    std::vector<double> prefix(n + 1, 0.0);
+    for (std::size_t k = 0; k < n; ++k) prefix[k + 1] = prefix[k] + f[k];
+    long double w = 0, t = 0;
+    for (std::size_t i = 1; i < n; ++i) {
+        float fi = f[i];
+        int yi = l.y[i];
+        add_range(w, fi, f.data(), l.y.data(), yi, 0, static_cast<int>(i), false, prefix);
+        add_range(t, fi, f.data(), l.y.data(), yi, 0, l.tie_start[i], true, prefix);
+    }
+    w_sum = w;
+    t_sum = t;
+}
+
 bool pair_path_supported(pair_path path) {
     __builtin_cpu_init();
     switch (path) {
@@ -370,10 +532,17 @@ void pair_sums(const pair_layout& l, const std::vector<const std::vector<double>
         else
             slow.push_back(v);
     }
+    std::vector<std::size_t> chains;
+    for (std::size_t v : slow) {
+        if (rowwise_applies(f[v]))
+            rowwise_pair_sums(f[v], l, w_sums[v], t_sums[v]);
+        else
+            chains.push_back(v);
+    }
     std::size_t k = 0;
-    for (; k + 1 < slow.size(); k += 2) {
-        std::size_t a = slow[k], b = slow[k + 1];
+    for (; k + 1 < chains.size(); k += 2) {
+        std::size_t a = chains[k], b = chains[k + 1];
         sequential_pair_sums2(f[a], f[b], l, w_sums[a], t_sums[a], w_sums[b], t_sums[b]);
     }
-    if (k < slow.size()) sequential_pair_sums(f[slow[k]], l, w_sums[slow[k]], t_sums[slow[k]]);
+    if (k < chains.size()) sequential_pair_sums(f[chains[k]], l, w_sums[chains[k]], t_sums[chains[k]]);
 }

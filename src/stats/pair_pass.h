@@ -25,6 +25,10 @@ bool pair_path_supported(pair_path path);
 int exact_shift(const std::vector<float>& f);
 void exact_pair_sums(pair_path path, const std::vector<float>& f, const pair_layout& layout, int s,
                      long double& w_sum, long double& t_sum);
+// Row by row: each row at once where that is provably exact, term by term where not.
+bool rowwise_applies(const std::vector<float>& f);
+void rowwise_pair_sums(const std::vector<float>& f, const pair_layout& layout, long double& w_sum,
+                       long double& t_sum);
 void sequential_pair_sums(const std::vector<float>& f, const pair_layout& layout, long double& w_sum,
                           long double& t_sum);
 void sequential_pair_sums2(const std::vector<float>& f1, const std::vector<float>& f2, const pair_layout& layout,

@@ -16,18 +16,20 @@ void abs_vec(const std::vector<double>& scores, std::vector<double>& magnitudes)
     for (double s : scores) magnitudes.push_back(std::fabs(s));
 }
 
-void rank_weights(const std::vector<int>& magnitude_ranks, double power, std::vector<double>& weights) {
+void rank_weights(const std::vector<int>& magnitude_ranks, double power, std::vector<double>& by_rank,
+                  std::vector<double>& weights) {
     std::size_t n = magnitude_ranks.size();
+    if (by_rank.size() != n + 1) by_rank.assign(n + 1, NAN);
     weights.clear();
-    std::vector<double> by_rank(n + 1);
-    std::vector<char> known(n + 1, 0);
     for (int r : magnitude_ranks) {
-        if (!known[r]) {
-            by_rank[r] = weigher((r - 0.5) / static_cast<double>(n), power);
-            known[r] = 1;
-        }
+        if (std::isnan(by_rank[r])) by_rank[r] = weigher((r - 0.5) / static_cast<double>(n), power);
         weights.push_back(by_rank[r]);
     }
+}
+
+void rank_weights(const std::vector<int>& magnitude_ranks, double power, std::vector<double>& weights) {
+    std::vector<double> by_rank;
+    rank_weights(magnitude_ranks, power, by_rank, weights);
 }
 
 void cal_weights(const std::vector<double>& scores, double power, std::vector<double>& weights) {

@@ -24,3 +24,7 @@ double calculate_limit(const std::vector<double>& weights);
 // The weights of magnitude ranks r (1..n) among n: weigher((r - 0.5) / n, power).
 // Each distinct rank's weight is computed once.
 void rank_weights(const std::vector<int>& magnitude_ranks, double power, std::vector<double>& weights);
+// The same, keeping the weight of each rank in by_rank (NaN where not yet
+// known) for further vectors of the same length and power.
+void rank_weights(const std::vector<int>& magnitude_ranks, double power, std::vector<double>& by_rank,
+                  std::vector<double>& weights);

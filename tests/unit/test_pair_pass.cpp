@@ -100,6 +100,39 @@ TEST(PairPass, EveryExactPathMatchesTheSequentialPass) {
     EXPECT_GT(exact_cases, 200);
 }
 
+// Weights with few significant bits, so that many products fall exactly
+// halfway between the multiples the row method adds.
+static doubles coarse_weights(std::mt19937& rng, int n) {
+    doubles w;
+    for (int i = 0; i < n; ++i) w.push_back(std::ldexp(1 + static_cast<double>(rng() % 8), -static_cast<int>(rng() % 40)));
+    return w;
+}
+
+TEST(PairPass, RowByRowMatchesTheSequentialPass) {
+    std::mt19937 rng(13);
+    int rows_tried = 0;
+    for (int trial = 0; trial < 300; ++trial) {
+        int n = 2 + static_cast<int>(rng() % (trial < 250 ? 300 : 5000));
+        int spread = 1 + static_cast<int>(rng() % n);
+        pair_layout layout;
+        make_pair_layout(random_ranks(rng, n, spread), random_ranks(rng, n, spread), layout);
+        doubles w = trial % 3 == 0 ? coarse_weights(rng, n) : trial % 3 == 1 ? adversarial_weights(rng, n)
+                                                                                : rank_made_weights(rng, n);
+        std::vector<float> f;
+        for (int k : layout.order) f.push_back(static_cast<float>(w[k]));
+        if (!rowwise_applies(f)) continue;
+        ++rows_tried;
+        long double w_seq, t_seq, w_row, t_row;
+        sequential_pair_sums(f, layout, w_seq, t_seq);
+        rowwise_pair_sums(f, layout, w_row, t_row);
+        ASSERT_EQ(w_row, w_seq) << "n " << n << " trial " << trial;
+        ASSERT_EQ(t_row, t_seq) << "n " << n << " trial " << trial;
+    }
+    if (pair_path_supported(path_avx512)) {
+        EXPECT_GT(rows_tried, 150);
+    }
+}
+
 TEST(PairPass, TwoChainsMatchOneChainEach) {
     std::mt19937 rng(9);
     for (int trial = 0; trial < 60; ++trial) {
