@@ -8,14 +8,17 @@
 
 void read_rank_data(std::string file_name) {
     rank_data.clear();
-    std::FILE* f = open_input(file_name);
-    std::string line;
+    file_bytes bytes;
+    read_file(file_name, bytes);
+    std::string_view text = bytes.text;
     std::vector<std::string_view> fields;
-    while (read_line(f, file_name, line)) {
+    std::size_t pos = 0;
+    std::string_view line;
+    while (next_line(text, pos, line)) {
         trim_string(line);
         if (line.empty() || line[0] == '#') continue;
         split_fields(line, "\t", fields);
-        if (fields.size() < 2 || fields[0].empty() || fields[1].empty()) fail("wrong line: " + line);
+        if (fields.size() < 2 || fields[0].empty() || fields[1].empty()) fail("wrong line: " + std::string(line));
         double score = field_number(fields[1]);
         auto it = rank_data.find(fields[0]);
         if (it != rank_data.end())
@@ -23,7 +26,7 @@ void read_rank_data(std::string file_name) {
         else
             rank_data.emplace(std::string(fields[0]), score);
     }
-    std::fclose(f);
+    release_file(bytes);
     if (adj_method[1] == '2') vemo_list_abs();
     if (adj_method[1] == '3') vemo_list_rev();
 }

@@ -1,5 +1,11 @@
 #include "input/text.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 
 #include "results/output.h"
@@ -31,26 +37,57 @@ double field_number(std::string_view field) {
     return std::atof(buf.c_str());
 }
 
-void trim_string(std::string& line) {
+void trim_string(std::string_view& line) {
     std::size_t p = line.find('\r');
-    if (p != std::string::npos) line.erase(p);
+    if (p != std::string_view::npos) line = line.substr(0, p);
 }
 
-std::FILE* open_input(const std::string& file_name) {
-    std::FILE* f = std::fopen(file_name.c_str(), "r");
-    if (!f) fail("Sorry, couldn't open file " + file_name);
-    return f;
+void trim_string(std::string& line) {
+    std::string_view cut = line;
+    trim_string(cut);
+    line.resize(cut.size());
 }
 
-bool read_line(std::FILE* f, const std::string& file_name, std::string& line) {
-    static thread_local char* buf = nullptr;
-    static thread_local std::size_t cap = 0;
-    ssize_t len = getline(&buf, &cap, f);
-    if (len < 0) {
-        if (std::ferror(f)) fail("Sorry, couldn't open file " + file_name);
-        return false;
+void read_file(const std::string& file_name, file_bytes& bytes) {
+    int fd = open(file_name.c_str(), O_RDONLY);
+    if (fd < 0) fail("Sorry, couldn't open file " + file_name);
+    struct stat info;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+        std::size_t size = static_cast<std::size_t>(info.st_size);
+        void* p = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        if (p != MAP_FAILED) {
+            close(fd);
+            bytes.mapped = p;
+            bytes.mapped_size = size;
+            bytes.text = std::string_view(static_cast<const char*>(p), size);
+            return;
+        }
     }
-    if (len > 0 && buf[len - 1] == '\n') --len;
-    line.assign(buf, static_cast<std::size_t>(len));
+    char buf[1 << 16];
+    for (;;) {
+        ssize_t got = read(fd, buf, sizeof buf);
+        if (got == 0) break;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            close(fd);
+            fail("Sorry, couldn't open file " + file_name);
+        }
+        bytes.copy.append(buf, static_cast<std::size_t>(got));
+    }
+    close(fd);
+    bytes.text = bytes.copy;
+}
+
+void release_file(file_bytes& bytes) {
+    if (bytes.mapped) munmap(bytes.mapped, bytes.mapped_size);
+    bytes = file_bytes();
+}
+
+bool next_line(std::string_view text, std::size_t& pos, std::string_view& line) {
+    if (pos >= text.size()) return false;
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    line = text.substr(pos, end - pos);
+    pos = end + 1;
     return true;
 }

@@ -1,5 +1,4 @@
 #pragma once
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,15 +12,25 @@ void split_fields(std::string_view text, std::string_view delim, std::vector<std
 
 // Cuts the line at its first carriage return.
 void trim_string(std::string& line);
+void trim_string(std::string_view& line);
 
 // The number at the start of a field, as atof reads it.
 double field_number(std::string_view field);
 
-// Reads the next line (without its line feed) into line. Returns false at the
-// end of the file; ends the run with the open message when the file cannot
-// be read (a directory, an I/O error), so that such a file never passes as
-// an empty table.
-bool read_line(std::FILE* f, const std::string& file_name, std::string& line);
+// The bytes of an input file: mapped into memory when it is a regular file,
+// read into `copy` otherwise (pipes, devices).
+struct file_bytes {
+    std::string_view text;
+    void* mapped = nullptr;
+    std::size_t mapped_size = 0;
+    std::string copy;
+};
 
-// Opens a file for reading or ends the run with the open message.
-std::FILE* open_input(const std::string& file_name);
+// Ends the run with the open message when the file cannot be opened or read
+// (a directory, an I/O error), so that such a file never passes as an empty table.
+void read_file(const std::string& file_name, file_bytes& bytes);
+void release_file(file_bytes& bytes);
+
+// The next line of text from pos on, without its line feed; false at the
+// end. A last line without a line feed counts.
+bool next_line(std::string_view text, std::size_t& pos, std::string_view& line);
