@@ -34,9 +34,9 @@ static std::vector<double> auto_pp_values() {
 
 // Pairs and tests one gene set at the given PP values; the test with the
 // smallest p-value is kept, the earlier one on ties.
-static void test_set(const std::string& name, const std::vector<double>& pps) {
+static void test_set(const std::string& name, const list_index& list, const std::vector<double>& pps) {
     fdata detail;
-    overlap_set(vemo_set.find(name)->second, rank_data, detail.genes, detail.vec_x, detail.vec_y);
+    overlap_set(vemo_set.find(name)->second, list, detail.genes, detail.vec_x, detail.vec_y);
     if (detail.vec_x.empty()) return;
     struct fstat record;
     record.p_value = 1.1;
@@ -80,7 +80,7 @@ static void run_queue(work_queue* queue, const std::vector<double>& pps) {
     for (;;) {
         std::size_t k = queue->next.fetch_add(1);
         if (k >= queue->names.size()) return;
-        test_set(queue->names[k], pps);
+        test_set(queue->names[k], queue->list, pps);
     }
 }
 
@@ -90,6 +90,7 @@ void performe_wrktf_analysis_auto_p(work_queue* queue) { run_queue(queue, auto_p
 
 void performe_threading() {
     work_queue queue;
+    make_list_index(rank_data, queue.list);
     for (const auto& set : vemo_set) queue.names.push_back(set.first);
     unsigned threads = thread_count(static_cast<unsigned>(queue.names.size()), thread_n);
     if (!mute) put_line(stdout, "Gene-set\tPP\tCor_dir\tTau\tEstimate\tP-value");

@@ -3,10 +3,14 @@
 #include <string>
 #include <vector>
 
-// The gene-set names in byte order, handed out one at a time to the workers.
+#include "input/overlap.h"
+
+// The gene-set names in byte order, handed out one at a time to the workers,
+// and the gene list they are paired with.
 struct work_queue {
     std::vector<std::string> names;
     std::atomic<std::size_t> next{0};
+    list_index list;
 };
 
 // Tests every gene set of vemo_set on worker threads and leaves one record

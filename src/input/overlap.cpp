@@ -2,6 +2,19 @@
 
 void overlap_set(const gene_table& set, const gene_table& list, std::vector<std::string>& genes,
                  std::vector<double>& vec_x, std::vector<double>& vec_y) {
+    list_index index;
+    make_list_index(list, index);
+    overlap_set(set, index, genes, vec_x, vec_y);
+}
+
+void make_list_index(const gene_table& list, list_index& index) {
+    index.clear();
+    index.reserve(list.size());
+    for (const auto& g : list) index.emplace(g.first, g.second);
+}
+
+void overlap_set(const gene_table& set, const list_index& list, std::vector<std::string>& genes,
+                 std::vector<double>& vec_x, std::vector<double>& vec_y) {
     genes.clear();
     vec_x.clear();
     vec_y.clear();
