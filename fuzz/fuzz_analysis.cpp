@@ -1,0 +1,79 @@
+// The gene-set test on odd score vectors (ties, NaN, infinities, signed
+// zeros, extremes), compared bit for bit with the straightforward version in
+// tests/reference: the single test at one PP value, and the five tests of
+// automatic PP selection that the driver runs together.
+//
+// Input: the first byte picks the weighting method and the PP value; every
+// following pair of bytes is one gene's set score and list score (at most 300
+// genes). A byte below 0xF0 is a small value with many ties; from 0xF0 on it
+// is one of 16 special values.
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "config/config.h"
+#include "reference.h"
+#include "stats/gene_set_test.h"
+
+static double value_of(uint8_t b) {
+    static const double special[16] = {
+        std::numeric_limits<double>::quiet_NaN(), -std::numeric_limits<double>::quiet_NaN(),
+        HUGE_VAL, -HUGE_VAL, 0.0, -0.0, 1.7976931348623157e308, -1.7976931348623157e308,
+        4.9406564584124654e-324, -4.9406564584124654e-324, 2.2250738585072014e-308, 1e-300,
+        0.1, 0.30000000000000004, 1e15, -1e15};
+    if (b >= 0xF0) return special[b - 0xF0];
+    return ((b % 24) - 12) * 0.5;
+}
+
+static bool same(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+static bool same(const std::vector<double>& a, const std::vector<double>& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (!same(a[i], b[i])) return false;
+    return true;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    if (size < 3) return 0;
+    static const char* const methods[3] = {"1", "2", "3"};
+    const char* method = methods[data[0] % 3];
+    std::vector<double> pps;
+    for (int j = 0; j < 5; ++j) pps.push_back(0.8 - static_cast<double>(j) * 0.15);
+    double pp = pps[(data[0] / 3) % 5];
+    std::vector<double> vec_x, vec_y;
+    for (std::size_t i = 1; i + 1 < size && vec_x.size() < 300; i += 2) {
+        vec_x.push_back(value_of(data[i]));
+        vec_y.push_back(value_of(data[i + 1]));
+    }
+    wt_method = method;
+
+    double tau, estimate, p_value, rtau, restimate, rp_value;
+    char dir, rdir;
+    fdata record;
+    std::vector<int> rank_x, rank_y;
+    std::vector<double> weights;
+    one_tau_analysis(vec_x, vec_y, pp, tau, estimate, p_value, dir, record);
+    reference::one_tau_analysis(vec_x, vec_y, pp, method, rtau, restimate, rp_value, rdir, rank_x, rank_y, weights);
+    if (!same(tau, rtau) || !same(estimate, restimate) || !same(p_value, rp_value) || dir != rdir) std::abort();
+    if (record.rank_x != rank_x || record.rank_y != rank_y || !same(record.weights, weights)) std::abort();
+
+    set_ranks r;
+    prepare_ranks(vec_x, vec_y, r);
+    std::vector<tau_test> tests;
+    std::vector<std::vector<double>> each_weights;
+    tau_tests(r, pps, tests, each_weights);
+    if (tests.size() != pps.size()) std::abort();
+    for (std::size_t k = 0; k < pps.size(); ++k) {
+        reference::one_tau_analysis(vec_x, vec_y, pps[k], method, rtau, restimate, rp_value, rdir, rank_x, rank_y,
+                                    weights);
+        const tau_test& t = tests[k];
+        if (!same(t.pp, pps[k]) || !same(t.tau, rtau) || !same(t.estimate, restimate) || !same(t.p_value, rp_value) ||
+            t.cor_dir != rdir || !same(each_weights[k], weights))
+            std::abort();
+    }
+    return 0;
+}
