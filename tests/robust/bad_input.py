@@ -81,6 +81,16 @@ BIG_NAME = b"N" * (10 * MB)
 BIG_LINE = b"a" * (10 * MB)
 MANY_SETS = b"".join(rec(b"S%06d; x|g1" % k, b"20") for k in range(100000))
 SOME_SETS = b"".join(rec(b"S%04d; x|g1" % k, b"20") for k in range(2000))
+# Over 4 MB, so that several threads read it in stretches: set Z has its genes
+# at the start, in the middle and at the end, g1 twice (the later record wins).
+BIG_SETS = (rec(b"Z; x|g1", b"14") + b"".join(rec(b"S%06d; x|g1" % k, b"20") for k in range(100000)) +
+            rec(b"Z; x|g2", b"20") + b"".join(rec(b"S%06d; x|g1" % k, b"20") for k in range(100000, 200000)) +
+            rec(b"Z; x|g1", b"30") + rec(b"Z; x|g3", b"15"))
+BIG_SETS_OUT = HEAD + b"Z\t0.5\t+\t1\t2.28192\t0.0224943\t1\n" + b"".join(
+    one_gene(b"S%06d" % k) for k in range(200000))
+# Bad lines early and late in a large file: the first one in file order is reported.
+BIG_BAD = (BIG_SETS[:len(BIG_SETS) // 3].rsplit(b"\n", 1)[0] + b"\nbad line A\n" +
+           BIG_SETS[len(BIG_SETS) // 3:].split(b"\n", 1)[1] + b"bad line B\n" + SET)
 
 
 class Row:
@@ -137,6 +147,10 @@ ROWS = [
     Row("set_empty_gene_name", set=SET + rec(b"S; x||y", b"40")),
     Row("set_extra_pieces_and_elements", set=three([b"30", b"20", b"15"], genes=(
         b"g1|a|b; more; x", b"g2|; y", b"g3||"))),
+    Row("set_large_file_read_by_threads", set=BIG_SETS, args=["-t", "4"], out=BIG_SETS_OUT, any_order=True),
+    Row("set_large_file_first_wrong_line", set=BIG_BAD, args=["-t", "4"], status=1, out=wrong(b"bad line A")),
+    Row("set_large_file_late_wrong_line", set=BIG_SETS + b"bad line B\n", args=["-t", "3"], status=1,
+        out=wrong(b"bad line B")),
     Row("set_100000_sets_of_one_gene", set=MANY_SETS, args=["-t", "2"],
         out=HEAD + b"".join(one_gene(b"S%06d" % k) for k in range(100000)), any_order=True),
     # --- gene-set file: numbers ---
