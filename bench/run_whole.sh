@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Times whole runs of quorin on the generated workloads: wall time, CPU time
+# and peak resident memory from /usr/bin/time -v, then the ratios that matter
+# (-t 2 against -t 1, reading against the whole run).
+#
+# usage: bench/run_whole.sh            (RUNS=3 bench/run_whole.sh keeps the fastest of 3)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+build="$root/build-bench"
+data="$root/bench/data"
+out="$root/bench/results"
+runs=${RUNS:-1}
+
+if [ ! -x "$build/quorin" ] || [ ! -x "$build/bench/quorin_read" ]; then
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUORIN_BENCH=ON -DQUORIN_TESTS=OFF >/dev/null
+fi
+cmake --build "$build" -j2 --target quorin quorin_read >/dev/null
+
+for f in list.txt nomatch.txt large.bed wide.bed read2m.bed; do
+  [ -f "$data/$f" ] || python3 bench/make_workload.py "$data" --only "$f" >/dev/null
+done
+mkdir -p "$out"
+
+quorin="$build/quorin"
+reader="$build/bench/quorin_read"
+table="$out/whole.tsv"
+printf 'case\twall_s\tuser_s\tsys_s\tpeak_rss_mb\n' >"$table"
+
+# time_case NAME COMMAND...: the fastest of $runs runs, with its CPU and memory.
+time_case() {
+  local name=$1
+  shift
+  local best="" k
+  for ((k = 0; k < runs; k++)); do
+    /usr/bin/time -v -o "$out/$name.time" "$@" >"$out/$name.stdout"
+    local line
+    line=$(awk -F': ' '
+      /Elapsed \(wall clock\)/ { n = split($2, p, ":"); w = 0; for (i = 1; i <= n; i++) w = w * 60 + p[i] }
+      /User time/ { u = $2 }
+      /System time/ { s = $2 }
+      /Maximum resident set size/ { m = $2 / 1024 }
+      END { printf "%.2f\t%.2f\t%.2f\t%.0f", w, u, s, m }' "$out/$name.time")
+    if [ -z "$best" ] || awk -v a="${line%%$'\t'*}" -v b="${best%%$'\t'*}" 'BEGIN { exit !(a < b) }'; then
+      best=$line
+    fi
+  done
+  printf '%s\t%s\n' "$name" "$best" >>"$table"
+}
+
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)" >&2
+time_case large_p_t1 "$quorin" -s "$data/large.bed" -i "$data/list.txt" -p -t 1
+time_case large_p_t2 "$quorin" -s "$data/large.bed" -i "$data/list.txt" -p -t 2
+time_case wide_p_t2 "$quorin" -s "$data/wide.bed" -i "$data/list.txt" -p -t 2
+time_case wide_p_t1 "$quorin" -s "$data/wide.bed" -i "$data/list.txt" -p -t 1
+# The same gene-set files with a gene list that pairs nothing: reading,
+# building the tables, the empty driver and the release of the tables at exit.
+time_case large_read_run "$quorin" -s "$data/large.bed" -i "$data/nomatch.txt" -p -t 2
+time_case wide_read_run "$quorin" -s "$data/wide.bed" -i "$data/nomatch.txt" -p -t 2
+time_case read2m_read_run "$quorin" -s "$data/read2m.bed" -i "$data/nomatch.txt" -p -t 2
+# Only the two readers, timed inside the process, with the thread counts of
+# the runs (the gene-set reader may use the run's threads).
+for w in large wide read2m; do
+  for t in 1 2; do
+    "$reader" "$data/$w.bed" "$data/list.txt" "$t" >"$out/${w}_readers_t$t.txt"
+  done
+done
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)" >&2
+
+column -t -s $'\t' "$table"
+echo
+awk -F'\t' -v out="$out" '
+  NR > 1 { wall[$1] = $2 }
+  END {
+    printf "large -p: -t 1 / -t 2 wall = %.2f x\n", wall["large_p_t1"] / wall["large_p_t2"]
+    printf "wide  -p: -t 1 / -t 2 wall = %.2f x\n", wall["wide_p_t1"] / wall["wide_p_t2"]
+    printf "large: run with nothing paired / -p -t 2 run = %.3f\n", wall["large_read_run"] / wall["large_p_t2"]
+    printf "wide:  run with nothing paired / -p -t 2 run = %.3f\n", wall["wide_read_run"] / wall["wide_p_t2"]
+  }' "$table"
+echo
+printf '%-8s %8s %8s %8s %8s\n' workload sets_t1 list_t1 sets_t2 list_t2
+for w in large wide read2m; do
+  get() { awk -v k="$1" '$1 == k { print $2 }' "$out/${w}_readers_t$2.txt"; }
+  printf '%-8s %7ss %7ss %7ss %7ss\n' "$w" "$(get read_gene_sets_s 1)" "$(get read_gene_list_s 1)" \
+    "$(get read_gene_sets_s 2)" "$(get read_gene_list_s 2)"
+done
