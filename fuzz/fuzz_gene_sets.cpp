@@ -1,13 +1,15 @@
-// The gene-set reader on arbitrary file contents. The first byte chooses the
-// treatment and the cut-off (input_file.h). A run either ends with status 1
-// (a bad line) or leaves a table that keeps the reader's promises.
-#include <cmath>
+// The gene-set reader on arbitrary file contents, compared with the
+// straightforward reader of model_readers.h: the same table, or the same
+// "wrong line: " message and exit status 1. The first byte chooses the
+// treatment and the cut-off (input_file.h).
 #include <cstdlib>
 
+#include "capture.h"
 #include "config/config.h"
 #include "exit_guard.h"
 #include "input/gene_sets.h"
 #include "input_file.h"
+#include "model_readers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
@@ -15,24 +17,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     adj_method = std::string(1, treatment) + "1";
     tscore = std::atof(cutoff_text_of(data[0]));
     const std::string& name = input_file(data + 1, size - 1);
-    int status = run_guarded([&] { read_vemo_dataset_bed(name); });
-    if (status != -1) {
-        if (status != 1) std::abort();
+    int status = 0;
+    std::string out = capture_stdout([&] { status = run_guarded([&] { read_vemo_dataset_bed(name); }); });
+
+    model::read_result want =
+        model::read_sets(std::string(reinterpret_cast<const char*>(data + 1), size - 1), tscore, treatment);
+    if (want.wrong) {
+        if (status != 1 || out != "wrong line: " + want.wrong_line + "\n") std::abort();
         return 0;
     }
-    std::size_t lines = 1, genes = 0;
-    for (std::size_t i = 1; i < size; ++i) lines += data[i] == '\n';
+    if (status != -1 || !out.empty()) std::abort();
+    if (vemo_set.size() != want.sets.size()) std::abort();
+    auto w = want.sets.begin();
     for (const auto& set : vemo_set) {
-        if (set.second.empty()) std::abort();  // a set exists only with a gene
-        for (const auto& gene : set.second) {
-            double s = gene.second;
-            ++genes;
-            // Only scores at or above the cut-off (or not comparable) are stored.
-            if (treatment == '1' && tscore > s) std::abort();
-            if (treatment == '2' && std::signbit(s)) std::abort();
-            if (treatment == '3' && tscore > -s) std::abort();
-        }
+        if (set.first != w->first || !model::same_genes(set.second, w->second)) std::abort();
+        ++w;
     }
-    if (genes > lines) std::abort();
     return 0;
 }

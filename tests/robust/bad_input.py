@@ -151,6 +151,10 @@ ROWS = [
     Row("set_large_file_first_wrong_line", set=BIG_BAD, args=["-t", "4"], status=1, out=wrong(b"bad line A")),
     Row("set_large_file_late_wrong_line", set=BIG_SETS + b"bad line B\n", args=["-t", "3"], status=1,
         out=wrong(b"bad line B")),
+    # One set of 3000 genes ranked alike in both files, the list's magnitudes
+    # in reverse order: tau 1; the estimate from the weights 1 - (r - 0.5) / n.
+    Row("set_3000_genes_in_one_set", set=b"".join(rec(b"S; x|g%04d" % k, b"%d" % (10000 - k)) for k in range(3000)),
+        lst=b"".join(b"g%04d\t%d\n" % (k, -k) for k in range(3000)), out=HEAD + b"S\t0.5\t+\t1\t79.0293\t0\t0\n"),
     Row("set_100000_sets_of_one_gene", set=MANY_SETS, args=["-t", "2"],
         out=HEAD + b"".join(one_gene(b"S%06d" % k) for k in range(100000)), any_order=True),
     # --- gene-set file: numbers ---
