@@ -17,10 +17,12 @@ class Ended:
         return self.how
 
 
-def run(quorin, args, cwd, stdout=subprocess.PIPE, env=None, timeout=TIMEOUT):
+def run(quorin, args, cwd, stdout=subprocess.PIPE, env=None, timeout=TIMEOUT, close_stdout=False):
+    """Runs quorin; close_stdout starts it with file descriptor 1 closed."""
     try:
         done = subprocess.run([quorin] + list(args), cwd=cwd, stdin=subprocess.DEVNULL, stdout=stdout,
-                              stderr=subprocess.PIPE, env=env, timeout=timeout)
+                              stderr=subprocess.PIPE, env=env, timeout=timeout,
+                              preexec_fn=(lambda: os.close(1)) if close_stdout else None)
     except subprocess.TimeoutExpired as e:
         return Ended(None, e.stdout or b"", e.stderr or b"", "no end within %d s" % timeout)
     if done.returncode < 0:
