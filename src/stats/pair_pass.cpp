@@ -342,45 +342,49 @@ static void exact_sse2(const float* fs, const float* f, const int* y, const int*
 // added term by term, from the exact value the chain has there. A row that may
 // leave the binade is added term by term as the straightforward pass does.
 
-// Adds RN(d), d = fi * f[j] * scale (times sgn(yi - y[j]) when signed), for
-// j from `from` on, up to the first block of sixteen that holds a halfway d.
-// Returns the start of that block, or count.
-__attribute__((target("avx512f,avx512dq,avx512vl"))) static int row_terms_avx512(float fi, const float* f,
+// Adds RN(k), k = fi_scaled * f[j] (times sgn(yi - y[j]) when signed), for j
+// from `from` on, up to the first block of sixteen that holds a halfway k.
+// Returns the start of that block, or count. fi_scaled = fi * 2^s exactly, so
+// k = fl(fi * f[j]) * 2^s exactly: a float k of at least 2^23 is a whole
+// number and converts as it is; only smaller ones are rounded, in double.
+__attribute__((target("avx512f,avx512dq,avx512vl"))) static int row_terms_avx512(float fi_scaled, const float* f,
                                                                                   const int* y, int yi, int from,
-                                                                                  int count, double scale,
-                                                                                  bool signed_terms, long long& sum) {
-    const __m512 vf = _mm512_set1_ps(fi);
-    const __m512d vs = _mm512_set1_pd(scale);
+                                                                                  int count, bool signed_terms,
+                                                                                  long long& sum) {
+    const __m512 vf = _mm512_set1_ps(fi_scaled);
     const __m512i vy = _mm512_set1_epi32(yi);
+    const __m512 whole = _mm512_set1_ps(0x1p23f);
     const __m512d half = _mm512_set1_pd(0.5);
     const __m512d no_sign = _mm512_castsi512_pd(_mm512_set1_epi64(0x7fffffffffffffffLL));
     __m512i acc = _mm512_setzero_si512(), acc2 = acc;
     int j = from;
-    // Sixteen terms a step, in two halves of eight; a step that holds a
-    // halfway value is left to the caller.
     for (; j < count; j += 16) {
         __mmask16 m = count - j >= 16 ? 0xffff : static_cast<__mmask16>((1u << (count - j)) - 1);
-        __m512 p = _mm512_mul_ps(vf, _mm512_maskz_loadu_ps(m, f + j));
-        __m512d d = _mm512_mul_pd(_mm512_cvtps_pd(_mm512_castps512_ps256(p)), vs);
-        __m512d d2 = _mm512_mul_pd(
-            _mm512_cvtps_pd(_mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(p), 1))), vs);
-        __m512i k = _mm512_cvtpd_epi64(d);  // nearest, ties to even
-        __m512i k2 = _mm512_cvtpd_epi64(d2);
-        __m512d off = _mm512_and_pd(_mm512_sub_pd(d, _mm512_cvtepi64_pd(k)), no_sign);
-        __m512d off2 = _mm512_and_pd(_mm512_sub_pd(d2, _mm512_cvtepi64_pd(k2)), no_sign);
-        if (__builtin_expect((_mm512_cmp_pd_mask(off, half, _CMP_EQ_OQ) |
-                              _mm512_cmp_pd_mask(off2, half, _CMP_EQ_OQ)) != 0, 0))
-            break;
+        __m512 k = _mm512_mul_ps(vf, _mm512_maskz_loadu_ps(m, f + j));
+        __m256 lo = _mm512_castps512_ps256(k);
+        __m256 hi = _mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(k), 1));
+        __m512i n, n2;
+        if (__builtin_expect(_mm512_mask_cmp_ps_mask(m, k, whole, _CMP_LT_OQ) == 0, 1)) {
+            n = _mm512_cvtps_epi64(lo);
+            n2 = _mm512_cvtps_epi64(hi);
+        } else {
+            __m512d d = _mm512_cvtps_pd(lo), d2 = _mm512_cvtps_pd(hi);
+            n = _mm512_cvtpd_epi64(d);  // nearest, ties to even
+            n2 = _mm512_cvtpd_epi64(d2);
+            __m512d off = _mm512_and_pd(_mm512_sub_pd(d, _mm512_cvtepi64_pd(n)), no_sign);
+            __m512d off2 = _mm512_and_pd(_mm512_sub_pd(d2, _mm512_cvtepi64_pd(n2)), no_sign);
+            if ((_mm512_cmp_pd_mask(off, half, _CMP_EQ_OQ) | _mm512_cmp_pd_mask(off2, half, _CMP_EQ_OQ)) != 0) break;
+        }
         if (signed_terms) {
             __m512i yj = _mm512_maskz_loadu_epi32(m, y + j);
             __mmask16 gt = _mm512_mask_cmpgt_epi32_mask(m, vy, yj), lt = _mm512_mask_cmpgt_epi32_mask(m, yj, vy);
-            acc = _mm512_mask_add_epi64(acc, static_cast<__mmask8>(gt), acc, k);
-            acc = _mm512_mask_sub_epi64(acc, static_cast<__mmask8>(lt), acc, k);
-            acc2 = _mm512_mask_add_epi64(acc2, static_cast<__mmask8>(gt >> 8), acc2, k2);
-            acc2 = _mm512_mask_sub_epi64(acc2, static_cast<__mmask8>(lt >> 8), acc2, k2);
+            acc = _mm512_mask_add_epi64(acc, static_cast<__mmask8>(gt), acc, n);
+            acc = _mm512_mask_sub_epi64(acc, static_cast<__mmask8>(lt), acc, n);
+            acc2 = _mm512_mask_add_epi64(acc2, static_cast<__mmask8>(gt >> 8), acc2, n2);
+            acc2 = _mm512_mask_sub_epi64(acc2, static_cast<__mmask8>(lt >> 8), acc2, n2);
         } else {
-            acc = _mm512_add_epi64(acc, k);
-            acc2 = _mm512_add_epi64(acc2, k2);
+            acc = _mm512_add_epi64(acc, n);
+            acc2 = _mm512_add_epi64(acc2, n2);
         }
     }
     acc = _mm512_add_epi64(acc, acc2);
@@ -391,8 +395,6 @@ __attribute__((target("avx512f,avx512dq,avx512vl"))) static int row_terms_avx512
     return j < count ? j : count;
 }
 
-// Kept out of line: inlined into a larger function, the long double accumulator
-// is spilled to memory on every add.
 __attribute__((noinline)) static long double sequential_row(long double acc, float fi, const float* f, int from, int to) {
     for (int j = from; j < to; ++j) acc += fi * f[j];
     return acc;
@@ -426,10 +428,12 @@ static bool exact_range(long double& acc, float fi, const float* f, const int* y
     double reach = bound + (to - from + 2) * g;
     if (!(mag * (1 + 0x1p-50) + reach < high)) return false;
     if (!(mag * (1 - 0x1p-50) - (signed_terms ? reach : 0) > low)) return false;
-    double scale = pow2(63 - e);
+    // fi * 2^(63 - e) must be a normal float for the products to scale exactly.
+    double fi_scaled = fi * pow2(63 - e);
+    if (!(fi_scaled >= 0x1p-100 && fi_scaled < 0x1p120)) return false;
     for (int j = from; j < to;) {
         long long sum;
-        int stop = row_terms_avx512(fi, f, y, yi, j, to, scale, signed_terms, sum);
+        int stop = row_terms_avx512(static_cast<float>(fi_scaled), f, y, yi, j, to, signed_terms, sum);
         acc += static_cast<long double>(sum) * static_cast<long double>(g);
         if (stop == to) break;
         j = std::min(stop + 16, to);
