@@ -1,5 +1,6 @@
 #include "stats/gene_set_test.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -13,7 +14,15 @@ bool known_wt_method() { return wt_method == "3" || wt_method == "2" || wt_metho
 
 static double power_of(double pp) { return -0.6931471805599453 / std::log(pp); }
 
-static void magnitude_ranks(const std::vector<double>& scores, std::vector<int>& ranks) {
+// Without a negative score the magnitudes compare exactly as the scores do
+// (taking the absolute value only changes -0 and the sign of NaN), so their
+// ranks are the ranks of the scores.
+static void magnitude_ranks(const std::vector<double>& scores, const std::vector<int>& score_ranks,
+                            std::vector<int>& ranks) {
+    if (std::none_of(scores.begin(), scores.end(), [](double v) { return v < 0; })) {
+        ranks = score_ranks;
+        return;
+    }
     std::vector<double> magnitudes;
     abs_vec(scores, magnitudes);
     vec_rank_rev(magnitudes, ranks);
@@ -24,8 +33,8 @@ void prepare_ranks(const std::vector<double>& vec_x, const std::vector<double>& 
     vec_rank_rev(vec_y, r.rank_y);
     r.magnitude_x.clear();
     r.magnitude_y.clear();
-    if (wt_method != "2") magnitude_ranks(vec_x, r.magnitude_x);
-    if (wt_method != "3") magnitude_ranks(vec_y, r.magnitude_y);
+    if (wt_method != "2") magnitude_ranks(vec_x, r.rank_x, r.magnitude_x);
+    if (wt_method != "3") magnitude_ranks(vec_y, r.rank_y, r.magnitude_y);
     make_pair_layout(r.rank_x, r.rank_y, r.layout);
 }
 

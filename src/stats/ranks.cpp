@@ -46,12 +46,34 @@ void vec_rank_rev(const std::vector<double>& values, std::vector<int>& ranks) {
     }
 }
 
+// One stable counting pass: the positions of `in`, ordered by key, keys in 1..n.
+static void counting_pass(const std::vector<int>& key, const std::vector<int>& in, std::vector<int>& out) {
+    std::size_t n = in.size();
+    std::vector<int> start(n + 2, 0);
+    for (int k : in) ++start[key[k] + 1];
+    for (std::size_t v = 1; v < start.size(); ++v) start[v] += start[v - 1];
+    out.resize(n);
+    for (int k : in) out[start[key[k]]++] = k;
+}
+
+static bool keys_within(const std::vector<int>& key, int n) {
+    return std::all_of(key.begin(), key.end(), [n](int v) { return v >= 1 && v <= n; });
+}
+
 void bubble_lexsort(const std::vector<int>& first, const std::vector<int>& second, std::vector<int>& order) {
     int na = static_cast<int>(first.size());
     int nb = static_cast<int>(second.size());
     if (na < 1 || nb < 1 || na != nb)
         fail("length error4: vec_x:" + std::to_string(na) + " vec_y:" + std::to_string(nb));
     identity(order, first.size());
+    // Ranks lie in 1..n: two stable counting passes, by the second key and
+    // then by the first, give the order of the stable lexicographic sort.
+    if (keys_within(first, na) && keys_within(second, na)) {
+        std::vector<int> by_second;
+        counting_pass(second, order, by_second);
+        counting_pass(first, by_second, order);
+        return;
+    }
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
         return first[a] < first[b] || (first[a] == first[b] && second[a] < second[b]);
     });
