@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <utility>
 #include <string>
 
 #include "config/config.h"
@@ -38,14 +40,30 @@ void prepare_ranks(const std::vector<double>& vec_x, const std::vector<double>& 
     make_pair_layout(r.rank_x, r.rank_y, r.layout);
 }
 
+// The weight of a rank depends only on n and the power, and many gene sets
+// have the same size: each thread keeps the tables it has filled, up to a bound.
+static std::vector<double>& rank_table(std::size_t n, double power) {
+    thread_local std::map<std::pair<std::size_t, double>, std::vector<double>> tables;
+    thread_local std::size_t held = 0;
+    auto key = std::make_pair(n, power);
+    auto it = tables.find(key);
+    if (it != tables.end()) return it->second;
+    if (held + n + 1 > (1u << 22)) {
+        tables.clear();
+        held = 0;
+    }
+    held += n + 1;
+    return tables.emplace(key, std::vector<double>(n + 1, NAN)).first->second;
+}
+
 static void weights_at(const set_ranks& r, double power, std::vector<double>& weights) {
+    std::vector<double>& by_rank = rank_table(r.rank_x.size(), power);
     if (wt_method == "3") {
-        rank_weights(r.magnitude_x, power, weights);
+        rank_weights(r.magnitude_x, power, by_rank, weights);
     } else if (wt_method == "2") {
-        rank_weights(r.magnitude_y, power, weights);
+        rank_weights(r.magnitude_y, power, by_rank, weights);
     } else {
-        // Both vectors have n elements, so a rank weighs the same in both.
-        std::vector<double> wx, wy, by_rank;
+        std::vector<double> wx, wy;
         rank_weights(r.magnitude_x, power, by_rank, wx);
         rank_weights(r.magnitude_y, power, by_rank, wy);
         merge_weights(wx, wy, weights);
