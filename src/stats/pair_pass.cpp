@@ -395,13 +395,16 @@ __attribute__((target("avx512f,avx512dq,avx512vl"))) static int row_terms_avx512
     return j < count ? j : count;
 }
 
-__attribute__((noinline)) static long double sequential_row(long double acc, float fi, const float* f, int from, int to) {
+// Kept out of line: inlined into a larger function, the long double accumulator
+// is spilled to memory on every add.
+__attribute__((noinline)) static long double sequential_row(long double acc, float fi, const float* f, int from,
+                                                            int to) {
     for (int j = from; j < to; ++j) acc += fi * f[j];
     return acc;
 }
 
-__attribute__((noinline)) static long double sequential_signed_row(long double acc, float fi, const float* f, const int* y, int yi, int from,
-                                         int to) {
+__attribute__((noinline)) static long double sequential_signed_row(long double acc, float fi, const float* f,
+                                                                   const int* y, int yi, int from, int to) {
     for (int j = from; j < to; ++j) acc += (fi * f[j]) * static_cast<float>(sign_of(yi, y[j]));
     return acc;
 }
