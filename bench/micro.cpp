@@ -192,23 +192,6 @@ void bm_prepare_reference(benchmark::State& state) {
 
 // ---- the pair pass ---------------------------------------------------------
 
-// The loop of the straightforward weighted tau over a pair order made
-// beforehand: every pair, indirect through the order, in long double.
-void literal_loop(const std::vector<int>& x, const std::vector<int>& y, const std::vector<double>& weights,
-                  const std::vector<int>& order, long double& w_sum, long double& t_sum) {
-    long double w = 0, t = 0;
-    int n = static_cast<int>(x.size());
-    for (int i = 1; i < n; ++i)
-        for (int j = 0; j < i; ++j) {
-            int a = order[i], b = order[j];
-            float p = static_cast<float>(weights[a]) * static_cast<float>(weights[b]);
-            w += p;
-            t += p * static_cast<float>(sgn(x[a] - x[b])) * static_cast<float>(sgn(y[a] - y[b]));
-        }
-    w_sum = w;
-    t_sum = t;
-}
-
 void bm_pass_exact(benchmark::State& state, pair_path path) {
     int n = static_cast<int>(state.range(0));
     auto all = all_pass_inputs(n, 0.5);
@@ -270,7 +253,7 @@ void bm_pass_literal(benchmark::State& state, double pp) {
     int v = 0;
     for (auto _ : state) {
         const pass_input& in = *all[next(v, all)];
-        literal_loop(in.ranks.rank_x, in.ranks.rank_y, in.weights, in.ranks.layout.order, w, t);
+        reference::pair_sums(in.ranks.rank_x, in.ranks.rank_y, in.weights, in.ranks.layout.order, w, t);
         benchmark::DoNotOptimize(w);
         benchmark::DoNotOptimize(t);
     }

@@ -52,9 +52,8 @@ void cal_weights(const std::vector<double>& scores, double power, std::vector<do
 
 static int sign(int v) { return (v > 0) - (v < 0); }
 
-double wtau2(const std::vector<int>& x, const std::vector<int>& y, const std::vector<double>& weights) {
-    std::vector<int> order;
-    bubble_lexsort(x, y, order);
+void pair_sums(const std::vector<int>& x, const std::vector<int>& y, const std::vector<double>& weights,
+               const std::vector<int>& order, long double& w_sum, long double& t_sum) {
     long double w = 0, t = 0;
     int n = static_cast<int>(x.size());
     for (int i = 1; i < n; ++i)
@@ -64,6 +63,15 @@ double wtau2(const std::vector<int>& x, const std::vector<int>& y, const std::ve
             w += p;
             t += p * static_cast<float>(sign(x[a] - x[b])) * static_cast<float>(sign(y[a] - y[b]));
         }
+    w_sum = w;
+    t_sum = t;
+}
+
+double wtau2(const std::vector<int>& x, const std::vector<int>& y, const std::vector<double>& weights) {
+    std::vector<int> order;
+    bubble_lexsort(x, y, order);
+    long double w, t;
+    pair_sums(x, y, weights, order, w, t);
     if (w == 0) return 0.0;
     return static_cast<double>(t / w);
 }
