@@ -1,5 +1,6 @@
 #pragma once
 #include <map>
+#include <memory_resource>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -16,8 +17,9 @@ extern std::string wt_method;
 extern std::string adj_method;
 
 // gene name -> score, in byte order of the names (std::less<> also finds
-// keys by string_view, in the same order)
-using gene_table = std::map<std::string, double, std::less<>>;
+// keys by string_view, in the same order). The reader gives the gene-set
+// tables a pool for their nodes; other tables use the heap.
+using gene_table = std::pmr::map<std::string, double, std::less<>>;
 using set_table = std::map<std::string, gene_table, std::less<>>;
 
 extern set_table vemo_set;  // gene-set name -> its genes

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <memory_resource>
 #include <functional>
 #include <system_error>
 #include <thread>
@@ -11,66 +15,119 @@
 #include "input/text.h"
 #include "results/output.h"
 
-// The accepted records of one set, in file order, the gene names still in
-// the file's bytes. Sorting them once and building the table from the sorted
-// run is much faster than inserting each record into the tree as it comes.
-struct pending_gene {
+// One accepted line: its set (numbered within the stretch of the file it
+// came from), its gene name still in the file's bytes, and its score.
+struct set_record {
+    std::uint32_t set;
     std::string_view gene;
     double score;
 };
-using pending_set = std::vector<pending_gene>;
-using pending_sets = std::map<std::string, pending_set, std::less<>>;
 
-// What one stretch of the file holds: its sets, or the first wrong line.
+// What one stretch of the file holds: its set names in order of first
+// appearance, its accepted lines in file order, or the first wrong line.
 struct chunk_result {
-    pending_sets sets;
+    std::vector<std::string_view> set_names;
+    std::vector<set_record> records;
     bool wrong = false;
     std::string wrong_line;
 };
 
+// The n-th piece of text cut at delim, as split_fields would give it; false
+// when there are fewer than n + 1 pieces.
+static bool nth_piece(std::string_view text, std::string_view delim, std::size_t n, std::string_view& piece) {
+    std::size_t start = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        std::size_t p = text.find(delim, start);
+        if (p == std::string_view::npos) return false;
+        start = p + delim.size();
+    }
+    if (start >= text.size()) return false;  // the empty rest after a last delimiter is no piece
+    std::size_t end = text.find(delim, start);
+    piece = text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    return true;
+}
+
+set_line_kind parse_set_line(std::string_view line, std::string_view& set, std::string_view& gene, double& score) {
+    if (line.empty() || line[0] == '#') return set_line_kind::skip;
+    // One pass for the first six tabs; the line has at least six fields when
+    // it has six tabs, or five and something after the fifth.
+    std::size_t tab[6];
+    int tabs = 0;
+    for (std::size_t k = 0; k < line.size() && tabs < 6; ++k)
+        if (line[k] == '\t') tab[tabs++] = k;
+    if (tabs < 5 || (tabs == 5 && tab[4] + 1 == line.size())) return set_line_kind::wrong;
+    std::string_view name = line.substr(tab[2] + 1, tab[3] - tab[2] - 1);
+    if (name.empty()) return set_line_kind::wrong;
+    score = field_number(line.substr(tab[3] + 1, tab[4] - tab[3] - 1));
+    if (tscore > score) return set_line_kind::skip;
+    std::string_view piece;
+    if (!nth_piece(name, "; ", 1, piece) || !nth_piece(piece, "|", 1, gene)) return set_line_kind::wrong;
+    nth_piece(name, "; ", 0, set);
+    return set_line_kind::record;
+}
+
 static void parse_chunk(std::string_view text, chunk_result& out) {
-    std::vector<std::string_view> fields, pieces, parts;
-    pending_set* last = nullptr;  // consecutive lines usually name the same set
-    std::string last_name;
+    out.records.reserve(std::count(text.begin(), text.end(), '\n') + 1);
+    advise_huge_pages(out.records.data(), out.records.capacity() * sizeof(set_record));
+    std::map<std::string_view, std::uint32_t> numbers;
+    std::string_view last_name;
+    std::uint32_t last = 0;
     std::size_t pos = 0;
-    std::string_view line;
+    std::string_view line, set, gene;
+    double score;
     while (next_line(text, pos, line)) {
         trim_string(line);
-        if (line.empty() || line[0] == '#') continue;
-        split_fields(line, "\t", fields);
-        bool wrong = fields.size() < 6 || fields[3].empty();
-        if (!wrong) {
-            double score = field_number(fields[4]);
-            if (tscore > score) continue;
-            split_fields(fields[3], "; ", pieces);
-            if (pieces.size() >= 2) split_fields(pieces[1], "|", parts);
-            wrong = pieces.size() < 2 || parts.size() < 2;
-            if (!wrong) {
-                if (last == nullptr || pieces[0] != last_name) {
-                    auto it = out.sets.find(pieces[0]);
-                    if (it == out.sets.end()) it = out.sets.emplace(std::string(pieces[0]), pending_set()).first;
-                    last = &it->second;
-                    last_name.assign(pieces[0]);
-                }
-                last->push_back({parts[1], score});
-                continue;
-            }
+        set_line_kind kind = parse_set_line(line, set, gene, score);
+        if (kind == set_line_kind::skip) continue;
+        if (kind == set_line_kind::wrong) {
+            out.wrong = true;
+            out.wrong_line.assign(line);
+            return;
         }
-        out.wrong = true;
-        out.wrong_line.assign(line);
-        return;
+        // consecutive lines usually name the same set
+        if (out.set_names.empty() || set != last_name) {
+            auto it = numbers.emplace(set, static_cast<std::uint32_t>(out.set_names.size())).first;
+            if (it->second == out.set_names.size()) out.set_names.push_back(set);
+            last_name = set;
+            last = it->second;
+        }
+        out.records.push_back({last, gene, score});
     }
 }
 
-// The later record of a gene overwrites the earlier one.
-static void build_table(pending_set& pending, gene_table& genes) {
-    std::stable_sort(pending.begin(), pending.end(),
-                     [](const pending_gene& a, const pending_gene& b) { return a.gene < b.gene; });
-    for (std::size_t k = 0; k < pending.size(); ++k) {
-        if (k + 1 < pending.size() && pending[k + 1].gene == pending[k].gene) continue;
-        genes.emplace_hint(genes.end(), std::string(pending[k].gene), pending[k].score);
+// A gene name's first eight bytes as one number (shorter names padded with
+// zero bytes): numbers in the names' byte order, so that most comparisons in
+// the sort below are one integer compare; equal numbers compare the names.
+static std::uint64_t name_key(std::string_view name) {
+    std::uint64_t key = 0;
+    for (std::size_t k = 0; k < 8; ++k)
+        key = key << 8 | (k < name.size() ? static_cast<unsigned char>(name[k]) : 0u);
+    return key;
+}
+
+struct keyed_record {
+    std::uint64_t key;
+    const set_record* record;
+};
+
+// Sorts one set's records by gene name, records of the same gene in file
+// order (their names lie in the file's bytes, so address order is file
+// order), and builds the table; the later record of a gene overwrites the
+// earlier one.
+static void build_table(const set_record* const* records, std::size_t count, gene_table& genes) {
+    thread_local std::vector<keyed_record> sorted;
+    sorted.clear();
+    for (std::size_t k = 0; k < count; ++k) sorted.push_back({name_key(records[k]->gene), records[k]});
+    std::sort(sorted.begin(), sorted.end(), [](const keyed_record& a, const keyed_record& b) {
+        if (a.key != b.key) return a.key < b.key;
+        if (a.record->gene != b.record->gene) return a.record->gene < b.record->gene;
+        return a.record->gene.data() < b.record->gene.data();
+    });
+    for (std::size_t k = 0; k < count; ++k) {
+        const set_record& r = *sorted[k].record;
+        if (k + 1 < count && sorted[k + 1].key == sorted[k].key && sorted[k + 1].record->gene == r.gene) continue;
+        genes.emplace_hint(genes.end(), std::string(r.gene), r.score);
     }
-    pending_set().swap(pending);
 }
 
 // Runs work(k) for k = 0 .. count - 1 on up to `threads` threads.
@@ -106,8 +163,47 @@ static std::vector<std::string_view> cut_chunks(std::string_view text, int parts
     return chunks;
 }
 
+// The tree nodes of vemo_set: one block cut into one pool per set, sized for
+// the set's records, instead of one malloc per gene. They live as long as the
+// table.
+static std::unique_ptr<char[]> node_block;
+static std::deque<std::pmr::monotonic_buffer_resource> node_pools;
+
+// A bound on the bytes of one tree node: the entry and the node's colour and
+// three links.
+static constexpr std::size_t node_bytes = sizeof(gene_table::value_type) + 4 * sizeof(void*);
+
+// Numbers the sets of all stretches in byte order of their names, and lists
+// each set's records, in file order, in one stretch of `records`.
+static std::vector<std::string_view> gather_sets(const std::vector<chunk_result>& results,
+                                                 std::vector<const set_record*>& records,
+                                                 std::vector<std::size_t>& offsets) {
+    std::map<std::string_view, std::uint32_t> numbers;
+    for (const chunk_result& r : results)
+        for (std::string_view name : r.set_names) numbers.emplace(name, 0);
+    std::vector<std::string_view> names;
+    for (auto& n : numbers) {
+        n.second = static_cast<std::uint32_t>(names.size());
+        names.push_back(n.first);
+    }
+    std::vector<std::vector<std::uint32_t>> global(results.size());
+    offsets.assign(names.size() + 1, 0);
+    for (std::size_t c = 0; c < results.size(); ++c) {
+        for (std::string_view name : results[c].set_names) global[c].push_back(numbers[name]);
+        for (const set_record& r : results[c].records) ++offsets[global[c][r.set] + 1];
+    }
+    for (std::size_t k = 0; k < names.size(); ++k) offsets[k + 1] += offsets[k];
+    records.resize(offsets.back());
+    std::vector<std::size_t> next(offsets.begin(), offsets.end() - 1);
+    for (std::size_t c = 0; c < results.size(); ++c)
+        for (const set_record& r : results[c].records) records[next[global[c][r.set]]++] = &r;
+    return names;
+}
+
 void read_vemo_dataset_bed(std::string file_name) {
     vemo_set.clear();
+    node_pools.clear();
+    node_block.reset();
     file_bytes bytes;
     read_file(file_name, bytes);
     std::string_view text = bytes.text;
@@ -120,20 +216,23 @@ void read_vemo_dataset_bed(std::string file_name) {
     for (const chunk_result& r : results)
         if (r.wrong) fail("wrong line: " + r.wrong_line);
 
-    pending_sets all;
-    if (!results.empty()) all = std::move(results[0].sets);
-    for (std::size_t k = 1; k < results.size(); ++k)
-        for (auto& set : results[k].sets) {
-            pending_set& into = all[set.first];
-            into.insert(into.end(), std::make_move_iterator(set.second.begin()),
-                        std::make_move_iterator(set.second.end()));
-        }
-    std::vector<pending_set*> order;
-    std::vector<gene_table> tables(all.size());
-    for (auto& set : all) order.push_back(&set.second);
-    run_parallel(order.size(), threads, [&](std::size_t k) { build_table(*order[k], tables[k]); });
-    std::size_t k = 0;
-    for (auto& set : all) vemo_set.emplace_hint(vemo_set.end(), set.first, std::move(tables[k++]));
+    std::vector<const set_record*> records;
+    std::vector<std::size_t> offsets;
+    std::vector<std::string_view> names = gather_sets(results, records, offsets);
+    node_block.reset(new char[records.size() * node_bytes]);
+    advise_huge_pages(node_block.get(), records.size() * node_bytes);
+    std::vector<gene_table> tables;
+    tables.reserve(names.size());
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        std::size_t size = (offsets[k + 1] - offsets[k]) * node_bytes;
+        node_pools.emplace_back(node_block.get() + offsets[k] * node_bytes, size);
+        tables.emplace_back(&node_pools.back());
+    }
+    run_parallel(names.size(), threads, [&](std::size_t k) {
+        build_table(records.data() + offsets[k], offsets[k + 1] - offsets[k], tables[k]);
+    });
+    for (std::size_t k = 0; k < names.size(); ++k)
+        vemo_set.emplace_hint(vemo_set.end(), std::string(names[k]), std::move(tables[k]));
     release_file(bytes);
 
     if (adj_method[0] == '2') vemo_set_abs();

@@ -1,8 +1,15 @@
 #pragma once
 #include <string>
+#include <string_view>
 
 // Reads the gene-set file into vemo_set, dropping records scored below
 // tscore, then treats the scores by the first character of adj_method.
 void read_vemo_dataset_bed(std::string file_name);
 void vemo_set_abs();
 void vemo_set_rev();
+
+// One line of the gene-set file, already cut at its carriage return: a
+// comment or empty line, a record below the cut-off, a record (set, gene and
+// score then hold its values; set and gene point into line), or a wrong line.
+enum class set_line_kind { skip, record, wrong };
+set_line_kind parse_set_line(std::string_view line, std::string_view& set, std::string_view& gene, double& score);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 
 #include "results/output.h"
@@ -29,7 +30,40 @@ std::vector<std::string> str_split(const std::string& text, const std::string& d
     return std::vector<std::string>(views.begin(), views.end());
 }
 
+// A field that is only a plain decimal, [+-]digits[.digits] with at most 15
+// digits: the digits as a whole number and the power of ten that divides it
+// are both exact doubles, so one division rounds once, to the nearest double,
+// which is what atof gives. Anything else is left to atof.
+static bool plain_decimal(std::string_view field, double& value) {
+    static const double powers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                    1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    std::size_t k = 0;
+    bool negative = false;
+    if (k < field.size() && (field[k] == '-' || field[k] == '+')) negative = field[k++] == '-';
+    std::int64_t digits = 0;
+    int count = 0, decimals = 0;
+    bool point = false;
+    for (; k < field.size(); ++k) {
+        char c = field[k];
+        if (c == '.' && !point) {
+            point = true;
+        } else if (c >= '0' && c <= '9') {
+            if (++count > 15) return false;
+            digits = digits * 10 + (c - '0');
+            decimals += point;
+        } else {
+            return false;
+        }
+    }
+    if (count == 0) return false;
+    value = static_cast<double>(digits) / powers[decimals];
+    if (negative) value = -value;
+    return true;
+}
+
 double field_number(std::string_view field) {
+    double value;
+    if (plain_decimal(field, value)) return value;
     // atof needs the field on its own: on the whole line it would skip a
     // following tab as white space and read the next field.
     static thread_local std::string buf;
@@ -90,4 +124,11 @@ bool next_line(std::string_view text, std::size_t& pos, std::string_view& line) 
     line = text.substr(pos, end - pos);
     pos = end + 1;
     return true;
+}
+
+void advise_huge_pages(void* start, std::size_t bytes) {
+    const std::uintptr_t huge = 1u << 21;
+    std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(start) + huge - 1) & ~(huge - 1);
+    std::uintptr_t to = (reinterpret_cast<std::uintptr_t>(start) + bytes) & ~(huge - 1);
+    if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
 }

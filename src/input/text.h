@@ -34,3 +34,8 @@ void release_file(file_bytes& bytes);
 // The next line of text from pos on, without its line feed; false at the
 // end. A last line without a line feed counts.
 bool next_line(std::string_view text, std::size_t& pos, std::string_view& line);
+
+// Asks for huge pages behind a large buffer that is about to be filled:
+// faulting memory in 4 KB at a time costs more than filling it on a virtual
+// machine. Advice only: nothing changes when the kernel declines.
+void advise_huge_pages(void* start, std::size_t bytes);

@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+
+#include "config/config.h"
+#include "input/gene_sets.h"
+#include "input/text.h"
+
+namespace {
+
+std::uint64_t bits(double v) {
+    std::uint64_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+}
+
+std::string pick(std::mt19937& rng, const std::vector<std::string>& from) {
+    return from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(rng)];
+}
+
+// Numbers as users write them and the odd ones around them: signs, points,
+// up to 20 digits, exponents, hex, words, trailing junk.
+std::string random_number(std::mt19937& rng) {
+    static const std::vector<std::string> signs = {"", "", "-", "+", "--", " "};
+    static const std::vector<std::string> tails = {"", "", "", "e3", "E-2", "x", " ", ".", "e", "%"};
+    std::string s = pick(rng, signs);
+    if (rng() % 50 == 0) return s + pick(rng, {"inf", "nan", "0x1p3", "1e400", "1e-400", ".", ""});
+    int before = rng() % 12, after = rng() % 12;
+    for (int k = 0; k < before; ++k) s += static_cast<char>('0' + (k == 0 && rng() % 3 ? 1 + rng() % 9 : rng() % 10));
+    if (rng() % 3) s += '.';
+    for (int k = 0; k < after; ++k) s += static_cast<char>('0' + rng() % 10);
+    return s + pick(rng, tails);
+}
+
+TEST(Numbers, EveryFieldReadsAsAtofReadsIt) {
+    std::mt19937 rng(5);
+    for (int k = 0; k < 200000; ++k) {
+        std::string field = random_number(rng);
+        ASSERT_EQ(bits(field_number(field)), bits(std::atof(field.c_str()))) << "field '" << field << "'";
+    }
+    EXPECT_EQ(bits(field_number("-0")), bits(-0.0));
+    EXPECT_EQ(bits(field_number("-0.000")), bits(-0.0));
+    EXPECT_EQ(field_number("0.1"), 0.1);
+    EXPECT_EQ(field_number("123456789012345"), 123456789012345.0);
+    EXPECT_EQ(field_number("1234567890123456789"), 1234567890123456789.0);
+}
+
+// A line as the file-format rules read it, written with the splitting
+// function: the kind, and the set, gene and score of a record.
+set_line_kind model_line(const std::string& line, std::string& set, std::string& gene, double& score) {
+    if (line.empty() || line[0] == '#') return set_line_kind::skip;
+    std::vector<std::string> fields = str_split(line, "\t");
+    if (fields.size() < 6 || fields[3].empty()) return set_line_kind::wrong;
+    score = std::atof(fields[4].c_str());
+    if (tscore > score) return set_line_kind::skip;
+    std::vector<std::string> pieces = str_split(fields[3], "; ");
+    if (pieces.size() < 2) return set_line_kind::wrong;
+    std::vector<std::string> parts = str_split(pieces[1], "|");
+    if (parts.size() < 2) return set_line_kind::wrong;
+    set = pieces[0];
+    gene = parts[1];
+    return set_line_kind::record;
+}
+
+// Lines near the record form: five to seven tab-separated fields whose
+// fourth is cut from set names, "; ", "|" and their fragments.
+std::string random_line(std::mt19937& rng) {
+    static const std::vector<std::string> bits_of_name = {"S", "T", "; ", ";", " ", "|", "g", "G1", "", "||", "; ; ", "\t"};
+    static const std::vector<std::string> plain = {"", "chr1", "0", "x", " ", "#"};
+    int fields = 4 + rng() % 4;
+    std::string line;
+    for (int f = 0; f < fields; ++f) {
+        if (f) line += '\t';
+        if (f == 3 && rng() % 2) {
+            line += pick(rng, {"S", "", "T; U", "S S"}) + pick(rng, {"; ", "; ", ";", " ", ""}) +
+                    pick(rng, {"src", "", "|"}) + pick(rng, {"|", "|", "||", ""}) + pick(rng, {"G1", "", "g"}) +
+                    pick(rng, {"", "|x", "; z", "|", "\r"});
+        } else if (f == 3) {
+            int n = rng() % 7;
+            for (int k = 0; k < n; ++k) line += pick(rng, bits_of_name);
+        } else if (f == 4) {
+            line += random_number(rng);
+        } else {
+            line += pick(rng, plain);
+        }
+    }
+    if (rng() % 10 == 0) line += '\t';
+    return line;
+}
+
+TEST(GeneSetLines, FastSplitReadsAsTheSplittingFunction) {
+    std::mt19937 rng(9);
+    for (double cutoff : {10.0, -1e300}) {
+        tscore = cutoff;
+        int records = 0;
+        for (int k = 0; k < 100000; ++k) {
+            std::string line = random_line(rng);
+            std::string want_set, want_gene;
+            double want_score = 0, score = 0;
+            std::string_view set, gene;
+            set_line_kind want = model_line(line, want_set, want_gene, want_score);
+            set_line_kind got = parse_set_line(line, set, gene, score);
+            ASSERT_EQ(static_cast<int>(got), static_cast<int>(want)) << "line '" << line << "'";
+            if (want != set_line_kind::record) continue;
+            ++records;
+            ASSERT_EQ(set, want_set) << "line '" << line << "'";
+            ASSERT_EQ(gene, want_gene) << "line '" << line << "'";
+            ASSERT_EQ(bits(score), bits(want_score)) << "line '" << line << "'";
+        }
+        EXPECT_GT(records, 3000);  // the generator must reach the record path
+    }
+    tscore = 10.0;
+}
+
+// A file of many records, genes repeated within and across sets, sets
+// interleaved, and the table a plain map-by-map read gives.
+std::map<std::string, std::map<std::string, double>> write_sets_file(const std::string& path, std::size_t lines,
+                                                                     std::mt19937& rng) {
+    std::map<std::string, std::map<std::string, double>> want;
+    std::ofstream out(path, std::ios::binary);
+    std::uniform_int_distribution<int> set_of(0, 60), gene_of(0, 3000);
+    for (std::size_t k = 0; k < lines; ++k) {
+        std::string set = "SET" + std::to_string(set_of(rng));
+        if (rng() % 7 == 0) set += "LONGER_THAN_EIGHT";
+        std::string gene = (rng() % 5 == 0 ? "GENE_WITH_A_LONG_NAME_" : "G") + std::to_string(gene_of(rng));
+        if (rng() % 50 == 0) gene = gene.substr(0, 3);
+        double score = 10 + (rng() % 1000) / 10.0;
+        out << "chr1\t0\t1\t" << set << "; src|" << gene << "|x\t" << score << "\t.\r\n";
+        if (rng() % 100 == 0) out << "# a comment\n\n";
+        want[set][gene] = score;  // a later record of a gene overwrites the earlier
+    }
+    return want;
+}
+
+TEST(GeneSetReader, LargeFilesReadOnSeveralThreadsGiveThePlainTable) {
+    std::mt19937 rng(21);
+    std::string path = testing::TempDir() + "quorin_sets.bed";
+    for (int threads : {1, 3}) {
+        // 150 000 lines (over 4 MB) take the path that parses in stretches.
+        auto want = write_sets_file(path, threads == 1 ? 20000 : 150000, rng);
+        thread_n = threads;
+        read_vemo_dataset_bed(path);
+        ASSERT_EQ(vemo_set.size(), want.size());
+        auto w = want.begin();
+        for (const auto& set : vemo_set) {
+            ASSERT_EQ(set.first, w->first);
+            ASSERT_EQ(set.second.size(), w->second.size()) << set.first;
+            ASSERT_TRUE(std::equal(set.second.begin(), set.second.end(), w->second.begin())) << set.first;
+            ++w;
+        }
+    }
+    thread_n = 1;
+    vemo_set.clear();
+    std::remove(path.c_str());
+}
+
+}  // namespace
