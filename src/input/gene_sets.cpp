@@ -4,9 +4,6 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
-#include <deque>
-#include <memory>
-#include <memory_resource>
 #include <functional>
 #include <system_error>
 #include <thread>
@@ -163,12 +160,6 @@ static std::vector<std::string_view> cut_chunks(std::string_view text, int parts
     return chunks;
 }
 
-// The tree nodes of vemo_set: one block cut into one pool per set, sized for
-// the set's records, instead of one malloc per gene. They live as long as the
-// table.
-static std::unique_ptr<char[]> node_block;
-static std::deque<std::pmr::monotonic_buffer_resource> node_pools;
-
 // A bound on the bytes of one tree node: the entry and the node's colour and
 // three links.
 static constexpr std::size_t node_bytes = sizeof(gene_table::value_type) + 4 * sizeof(void*);
@@ -202,8 +193,8 @@ static std::vector<std::string_view> gather_sets(const std::vector<chunk_result>
 
 void read_vemo_dataset_bed(std::string file_name) {
     vemo_set.clear();
-    node_pools.clear();
-    node_block.reset();
+    vemo_set_nodes.pools.clear();
+    vemo_set_nodes.block.reset();
     file_bytes bytes;
     read_file(file_name, bytes);
     std::string_view text = bytes.text;
@@ -219,14 +210,16 @@ void read_vemo_dataset_bed(std::string file_name) {
     std::vector<const set_record*> records;
     std::vector<std::size_t> offsets;
     std::vector<std::string_view> names = gather_sets(results, records, offsets);
-    node_block.reset(new char[records.size() * node_bytes]);
-    advise_huge_pages(node_block.get(), records.size() * node_bytes);
+    // Each set's pool holds a node for each of its records.
+    char* block = new char[records.size() * node_bytes];
+    vemo_set_nodes.block.reset(block);
+    advise_huge_pages(block, records.size() * node_bytes);
     std::vector<gene_table> tables;
     tables.reserve(names.size());
     for (std::size_t k = 0; k < names.size(); ++k) {
         std::size_t size = (offsets[k + 1] - offsets[k]) * node_bytes;
-        node_pools.emplace_back(node_block.get() + offsets[k] * node_bytes, size);
-        tables.emplace_back(&node_pools.back());
+        vemo_set_nodes.pools.emplace_back(block + offsets[k] * node_bytes, size);
+        tables.emplace_back(&vemo_set_nodes.pools.back());
     }
     run_parallel(names.size(), threads, [&](std::size_t k) {
         build_table(records.data() + offsets[k], offsets[k + 1] - offsets[k], tables[k]);
