@@ -351,45 +351,12 @@ void bm_five_fast(benchmark::State& state) {
     }
 }
 
-// The five tests as tau_tests runs them, but with the exact pass forced onto
-// one path, as on a machine whose best path it is: weights that admit no
-// exact scale take the row-by-row pass on AVX-512 (which it needs), the
-// sequential pass otherwise.
+// The five tests with the pair pass forced onto one path, as on a machine
+// whose best path it is (the row-by-row pass runs only on AVX-512).
 void five_on_path(pair_path path, const paired_scores& s, const std::vector<double>& pps, set_ranks& r,
                   std::vector<tau_test>& tests, std::vector<std::vector<double>>& weights) {
     prepare_ranks(s.x, s.y, r);
-    std::size_t m = pps.size(), n = s.x.size();
-    weights.resize(m);
-    std::vector<std::vector<float>> f(m);
-    std::vector<long double> w(m, 0), t(m, 0);
-    std::vector<std::size_t> slow;
-    for (std::size_t k = 0; k < m; ++k) {
-        method1_weights(r, pps[k], weights[k]);
-        floats_in_pair_order(weights[k], r.layout, f[k]);
-        if (n < 2) continue;
-        int shift = exact_shift(f[k]);
-        if (shift >= 0)
-            exact_pair_sums(path, f[k], r.layout, shift, w[k], t[k]);
-        else if (path == path_avx512 && rowwise_applies(f[k]))
-            rowwise_pair_sums(f[k], r.layout, w[k], t[k]);
-        else
-            slow.push_back(k);
-    }
-    std::size_t k = 0;
-    for (; k + 1 < slow.size(); k += 2)
-        sequential_pair_sums2(f[slow[k]], f[slow[k + 1]], r.layout, w[slow[k]], t[slow[k]], w[slow[k + 1]],
-                              t[slow[k + 1]]);
-    if (k < slow.size()) sequential_pair_sums(f[slow[k]], r.layout, w[slow[k]], t[slow[k]]);
-    tests.clear();
-    for (std::size_t j = 0; j < m; ++j) {
-        tau_test one;
-        one.pp = pps[j];
-        one.tau = tau_from_sums(w[j], t[j]);
-        one.estimate = ((1.5 * one.tau) * calculate_limit(weights[j])) * std::pow(static_cast<double>(n), 0.5);
-        one.cor_dir = one.estimate >= 0 ? '+' : '-';
-        one.p_value = tau_pvalue(one.estimate);
-        tests.push_back(one);
-    }
+    tau_tests(r, pps, tests, weights, path);
 }
 
 void bm_five_on_path(benchmark::State& state, pair_path path) {

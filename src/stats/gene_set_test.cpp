@@ -81,7 +81,7 @@ static tau_test finish_test(double pp, std::size_t n, double limit, double tau) 
 }
 
 void tau_tests(const set_ranks& r, const std::vector<double>& pps, std::vector<tau_test>& tests,
-               std::vector<std::vector<double>>& weights) {
+               std::vector<std::vector<double>>& weights, pair_path path) {
     std::size_t m = pps.size(), n = r.rank_x.size();
     weights.resize(m);
     std::vector<const std::vector<double>*> each(m);
@@ -90,7 +90,7 @@ void tau_tests(const set_ranks& r, const std::vector<double>& pps, std::vector<t
         each[k] = &weights[k];
     }
     std::vector<long double> w_sums, t_sums;
-    pair_sums(r.layout, each, w_sums, t_sums);
+    pair_sums(path, r.layout, each, w_sums, t_sums);
     tests.clear();
     for (std::size_t k = 0; k < m; ++k) {
         double limit = calculate_limit(weights[k]);

@@ -34,6 +34,6 @@ struct tau_test {
 void prepare_ranks(const std::vector<double>& vec_x, const std::vector<double>& vec_y, set_ranks& r);
 
 // The tests at each PP value, with the weights each used; the pair passes of
-// all of them run together.
+// all of them run together, on the processor's best path unless one is forced.
 void tau_tests(const set_ranks& r, const std::vector<double>& pps, std::vector<tau_test>& tests,
-               std::vector<std::vector<double>>& weights);
+               std::vector<std::vector<double>>& weights, pair_path path = best_pair_path());

@@ -175,6 +175,15 @@ static void scalar_row(float fsi, const float* f, const int* y, int yi, int from
     }
 }
 
+// The two halves of sixteen floats. (GCC 12's plain casts warn of an
+// uninitialized value inside its own headers.)
+__attribute__((target("avx512f"))) static inline __m256 low_half(__m512 v) {
+    return _mm256_castpd_ps(_mm512_maskz_extractf64x4_pd(0xff, _mm512_castps_pd(v), 0));
+}
+__attribute__((target("avx512f"))) static inline __m256 high_half(__m512 v) {
+    return _mm256_castpd_ps(_mm512_maskz_extractf64x4_pd(0xff, _mm512_castps_pd(v), 1));
+}
+
 __attribute__((target("avx512f,avx512dq,avx512vl"))) static void exact_avx512(const float* fs, const float* f,
                                                                                const int* y, const int* tie,
                                                                                int n, exact_totals& tot) {
@@ -187,8 +196,8 @@ __attribute__((target("avx512f,avx512dq,avx512vl"))) static void exact_avx512(co
         for (int j = 0; j < t; j += 16) {
             __mmask16 m = t - j >= 16 ? 0xffff : static_cast<__mmask16>((1u << (t - j)) - 1);
             __m512 p = _mm512_mul_ps(fi, _mm512_maskz_loadu_ps(m, f + j));
-            __m512i k = _mm512_cvttps_epu64(_mm512_castps512_ps256(p));
-            __m512i k2 = _mm512_cvttps_epu64(_mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(p), 1)));
+            __m512i k = _mm512_cvttps_epu64(low_half(p));
+            __m512i k2 = _mm512_cvttps_epu64(high_half(p));
             __m512i yj = _mm512_maskz_loadu_epi32(m, y + j);
             __mmask16 gt = _mm512_cmpgt_epi32_mask(yi, yj), lt = _mm512_cmpgt_epi32_mask(yj, yi);
             w = _mm512_add_epi64(w, k);
@@ -201,9 +210,9 @@ __attribute__((target("avx512f,avx512dq,avx512vl"))) static void exact_avx512(co
         for (int j = t; j < i; j += 16) {
             __mmask16 m = i - j >= 16 ? 0xffff : static_cast<__mmask16>((1u << (i - j)) - 1);
             __m512 p = _mm512_mul_ps(fi, _mm512_maskz_loadu_ps(m, f + j));
-            w = _mm512_add_epi64(w, _mm512_cvttps_epu64(_mm512_castps512_ps256(p)));
+            w = _mm512_add_epi64(w, _mm512_cvttps_epu64(low_half(p)));
             w2 = _mm512_add_epi64(
-                w2, _mm512_cvttps_epu64(_mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(p), 1))));
+                w2, _mm512_cvttps_epu64(high_half(p)));
         }
     }
     w = _mm512_add_epi64(w, w2);
@@ -280,54 +289,126 @@ __attribute__((target("avx2"))) static void exact_avx2(const float* fs, const fl
     add_lanes(a, b, 4, tot.t);
 }
 
-static void exact_sse2(const float* fs, const float* f, const int* y, const int* tie, int n, exact_totals& tot) {
-    const __m128d big = _mm_set1_pd(split_big);
+// The two-lane exact sums of one weight vector, and their steps of two pairs.
+struct sse2_sums {
     __m128d whi = _mm_setzero_pd(), wlo = whi, thi = whi, tlo = whi;
+};
+
+static inline void sse2_flush(sse2_sums& a, exact_totals& tot) {
+    alignas(16) double h[2], l[2];
+    _mm_store_pd(h, a.whi);
+    _mm_store_pd(l, a.wlo);
+    add_lanes(h, l, 2, tot.w);
+    _mm_store_pd(h, a.thi);
+    _mm_store_pd(l, a.tlo);
+    add_lanes(h, l, 2, tot.t);
+    a = sse2_sums();
+}
+
+// The pairs (i, j) and (i, j + 1): fi = f_i * 2^s in every lane, f = f + j,
+// sg the two signs sgn(y_i - y_j).
+static inline void sse2_signed_step(sse2_sums& a, __m128 fi, const float* f, __m128d sg) {
+    const __m128d big = _mm_set1_pd(split_big);
+    __m128 fj = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(f)));
+    __m128d k = _mm_cvtps_pd(_mm_mul_ps(fi, fj));
+    __m128d hi = _mm_sub_pd(_mm_add_pd(k, big), big);
+    __m128d lo = _mm_sub_pd(k, hi);
+    a.whi = _mm_add_pd(a.whi, hi);
+    a.wlo = _mm_add_pd(a.wlo, lo);
+    a.thi = _mm_add_pd(a.thi, _mm_mul_pd(hi, sg));
+    a.tlo = _mm_add_pd(a.tlo, _mm_mul_pd(lo, sg));
+}
+
+static inline void sse2_step(sse2_sums& a, __m128 fi, const float* f) {
+    const __m128d big = _mm_set1_pd(split_big);
+    __m128 fj = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(f)));
+    __m128d k = _mm_cvtps_pd(_mm_mul_ps(fi, fj));
+    __m128d hi = _mm_sub_pd(_mm_add_pd(k, big), big);
+    a.whi = _mm_add_pd(a.whi, hi);
+    a.wlo = _mm_add_pd(a.wlo, _mm_sub_pd(k, hi));
+}
+
+static inline __m128d sse2_signs(__m128i yi, const int* y) {
+    __m128i yj = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(y));
+    return _mm_cvtepi32_pd(_mm_sub_epi32(_mm_cmpgt_epi32(yj, yi), _mm_cmpgt_epi32(yi, yj)));
+}
+
+static void exact_sse2(const float* fs, const float* f, const int* y, const int* tie, int n, exact_totals& tot) {
+    sse2_sums a;
     int count = 0;
     for (int i = 1; i < n; ++i) {
         if (count + i / 2 + 1 > flush_after) {
-            alignas(16) double a[2], b[2];
-            _mm_store_pd(a, whi);
-            _mm_store_pd(b, wlo);
-            add_lanes(a, b, 2, tot.w);
-            _mm_store_pd(a, thi);
-            _mm_store_pd(b, tlo);
-            add_lanes(a, b, 2, tot.t);
-            whi = wlo = thi = tlo = _mm_setzero_pd();
+            sse2_flush(a, tot);
             count = 0;
         }
         __m128 fi = _mm_set1_ps(fs[i]);
         __m128i yi = _mm_set1_epi32(y[i]);
         int t = tie[i], j = 0;
-        for (; j + 2 <= t; j += 2, ++count) {
-            __m128 fj = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(f + j)));
-            __m128d k = _mm_cvtps_pd(_mm_mul_ps(fi, fj));
-            __m128d hi = _mm_sub_pd(_mm_add_pd(k, big), big);
-            __m128d lo = _mm_sub_pd(k, hi);
-            __m128i yj = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(y + j));
-            __m128d sg = _mm_cvtepi32_pd(_mm_sub_epi32(_mm_cmpgt_epi32(yj, yi), _mm_cmpgt_epi32(yi, yj)));
-            whi = _mm_add_pd(whi, hi);
-            wlo = _mm_add_pd(wlo, lo);
-            thi = _mm_add_pd(thi, _mm_mul_pd(hi, sg));
-            tlo = _mm_add_pd(tlo, _mm_mul_pd(lo, sg));
-        }
+        for (; j + 2 <= t; j += 2, ++count) sse2_signed_step(a, fi, f + j, sse2_signs(yi, y + j));
         scalar_row(fs[i], f, y, y[i], j, t, true, tot);
-        for (j = t; j + 2 <= i; j += 2, ++count) {
-            __m128 fj = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(f + j)));
-            __m128d k = _mm_cvtps_pd(_mm_mul_ps(fi, fj));
-            __m128d hi = _mm_sub_pd(_mm_add_pd(k, big), big);
-            whi = _mm_add_pd(whi, hi);
-            wlo = _mm_add_pd(wlo, _mm_sub_pd(k, hi));
-        }
+        for (j = t; j + 2 <= i; j += 2, ++count) sse2_step(a, fi, f + j);
         scalar_row(fs[i], f, y, y[i], j, i, false, tot);
     }
-    alignas(16) double a[2], b[2];
-    _mm_store_pd(a, whi);
-    _mm_store_pd(b, wlo);
-    add_lanes(a, b, 2, tot.w);
-    _mm_store_pd(a, thi);
-    _mm_store_pd(b, tlo);
-    add_lanes(a, b, 2, tot.t);
+    sse2_flush(a, tot);
+}
+
+// One weight vector's straightforward chains (a, in order, as
+// sequential_pair_sums adds them) and the exact passes of two others (b and
+// c, scaled by 2^sb and 2^sc, as exact_sse2 adds them) in one loop. Each add
+// of a waits for the one before; the exact work fills those waits, so b and
+// c cost little.
+__attribute__((noinline)) static void sequential_with_exact(const float* a, const float* bs, const float* b,
+                                                            const float* cs, const float* c, const int* y,
+                                                            const int* tie, int n, long double& w_sum,
+                                                            long double& t_sum, exact_totals& b_tot,
+                                                            exact_totals& c_tot) {
+    sse2_sums bsum, csum;
+    long double w = 0, t = 0;
+    int count = 0;
+    for (int i = 1; i < n; ++i) {
+        if (count + i / 2 + 1 > flush_after) {
+            sse2_flush(bsum, b_tot);
+            sse2_flush(csum, c_tot);
+            count = 0;
+        }
+        float ai = a[i];
+        int yi = y[i];
+        __m128 bi = _mm_set1_ps(bs[i]), ci = _mm_set1_ps(cs[i]);
+        __m128i vyi = _mm_set1_epi32(yi);
+        int ti = tie[i], j = 0;
+        for (; j + 2 <= ti; j += 2, ++count) {
+            __m128d sg = sse2_signs(vyi, y + j);
+            sse2_signed_step(bsum, bi, b + j, sg);
+            sse2_signed_step(csum, ci, c + j, sg);
+            float p = ai * a[j], q = ai * a[j + 1];
+            w += p;
+            t += p * static_cast<float>(sign_of(yi, y[j]));
+            w += q;
+            t += q * static_cast<float>(sign_of(yi, y[j + 1]));
+        }
+        if (j < ti) {
+            scalar_row(bs[i], b, y, yi, j, ti, true, b_tot);
+            scalar_row(cs[i], c, y, yi, j, ti, true, c_tot);
+            float p = ai * a[j];
+            w += p;
+            t += p * static_cast<float>(sign_of(yi, y[j]));
+        }
+        for (j = ti; j + 2 <= i; j += 2, ++count) {
+            sse2_step(bsum, bi, b + j);
+            sse2_step(csum, ci, c + j);
+            w += ai * a[j];
+            w += ai * a[j + 1];
+        }
+        if (j < i) {
+            scalar_row(bs[i], b, y, yi, j, i, false, b_tot);
+            scalar_row(cs[i], c, y, yi, j, i, false, c_tot);
+            w += ai * a[j];
+        }
+    }
+    sse2_flush(bsum, b_tot);
+    sse2_flush(csum, c_tot);
+    w_sum = w;
+    t_sum = t;
 }
 
 // Row by row, when the whole pass is not provably exact. The partial sums of
@@ -361,14 +442,14 @@ __attribute__((target("avx512f,avx512dq,avx512vl"))) static int row_terms_avx512
     for (; j < count; j += 16) {
         __mmask16 m = count - j >= 16 ? 0xffff : static_cast<__mmask16>((1u << (count - j)) - 1);
         __m512 k = _mm512_mul_ps(vf, _mm512_maskz_loadu_ps(m, f + j));
-        __m256 lo = _mm512_castps512_ps256(k);
-        __m256 hi = _mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(k), 1));
+        __m256 lo = low_half(k);
+        __m256 hi = high_half(k);
         __m512i n, n2;
         if (__builtin_expect(_mm512_mask_cmp_ps_mask(m, k, whole, _CMP_LT_OQ) == 0, 1)) {
             n = _mm512_cvtps_epi64(lo);
             n2 = _mm512_cvtps_epi64(hi);
         } else {
-            __m512d d = _mm512_cvtps_pd(lo), d2 = _mm512_cvtps_pd(hi);
+            __m512d d = _mm512_maskz_cvtps_pd(0xff, lo), d2 = _mm512_maskz_cvtps_pd(0xff, hi);
             n = _mm512_cvtpd_epi64(d);  // nearest, ties to even
             n2 = _mm512_cvtpd_epi64(d2);
             __m512d off = _mm512_and_pd(_mm512_sub_pd(d, _mm512_cvtepi64_pd(n)), no_sign);
@@ -496,7 +577,7 @@ bool pair_path_supported(pair_path path) {
     return false;
 }
 
-static pair_path best_path() {
+pair_path best_pair_path() {
     static const pair_path best = pair_path_supported(path_avx512) ? path_avx512
                                   : pair_path_supported(path_avx2) ? path_avx2
                                                                    : path_sse2;
@@ -520,28 +601,40 @@ void exact_pair_sums(pair_path path, const std::vector<float>& f, const pair_lay
     t_sum = std::ldexp(static_cast<long double>(tot.t), -s);
 }
 
-void pair_sums(const pair_layout& l, const std::vector<const std::vector<double>*>& weights,
+void sequential_with_exact_pair_sums(const std::vector<float>& a, const std::vector<float>& b,
+                                     const std::vector<float>& c, const pair_layout& l, int sb, int sc,
+                                     long double& wa, long double& ta, long double& wb, long double& tb,
+                                     long double& wc, long double& tc) {
+    std::vector<float> bs, cs;
+    scaled(b, sb, bs);
+    scaled(c, sc, cs);
+    exact_totals b_tot, c_tot;
+    sequential_with_exact(a.data(), bs.data(), b.data(), cs.data(), c.data(), l.y.data(), l.tie_start.data(),
+                          static_cast<int>(a.size()), wa, ta, b_tot, c_tot);
+    wb = std::ldexp(static_cast<long double>(b_tot.w), -sb);
+    tb = std::ldexp(static_cast<long double>(b_tot.t), -sb);
+    wc = std::ldexp(static_cast<long double>(c_tot.w), -sc);
+    tc = std::ldexp(static_cast<long double>(c_tot.t), -sc);
+}
+
+void pair_sums(pair_path path, const pair_layout& l, const std::vector<const std::vector<double>*>& weights,
                std::vector<long double>& w_sums, std::vector<long double>& t_sums) {
     std::size_t m = weights.size(), n = l.order.size();
     w_sums.assign(m, 0);
     t_sums.assign(m, 0);
+    if (n < 2) return;
     std::vector<std::vector<float>> f(m);
-    std::vector<std::size_t> slow;
+    std::vector<int> shift(m);
+    std::vector<std::size_t> exact, chains;
     for (std::size_t v = 0; v < m; ++v) {
         f[v].resize(n);
         for (std::size_t k = 0; k < n; ++k) f[v][k] = static_cast<float>((*weights[v])[l.order[k]]);
-        if (n < 2) continue;
-        int s = exact_shift(f[v]);
-        if (s >= 0)
-            exact_pair_sums(best_path(), f[v], l, s, w_sums[v], t_sums[v]);
+        shift[v] = exact_shift(f[v]);
+        if (shift[v] >= 0)
+            exact.push_back(v);
         else if (!finite_products(f[v]))
             literal_pair_sums(f[v], l, w_sums[v], t_sums[v]);
-        else
-            slow.push_back(v);
-    }
-    std::vector<std::size_t> chains;
-    for (std::size_t v : slow) {
-        if (rowwise_applies(f[v]))
+        else if (path == path_avx512 && rowwise_applies(f[v]))
             rowwise_pair_sums(f[v], l, w_sums[v], t_sums[v]);
         else
             chains.push_back(v);
@@ -551,5 +644,25 @@ void pair_sums(const pair_layout& l, const std::vector<const std::vector<double>
         std::size_t a = chains[k], b = chains[k + 1];
         sequential_pair_sums2(f[a], f[b], l, w_sums[a], t_sums[a], w_sums[b], t_sums[b]);
     }
-    if (k < chains.size()) sequential_pair_sums(f[chains[k]], l, w_sums[chains[k]], t_sums[chains[k]]);
+    if (k < chains.size() && !exact.empty()) {
+        // One or two exact passes ride along with the last chain; with one,
+        // it is passed twice and its second totals are dropped.
+        std::size_t a = chains[k], b = exact.back();
+        exact.pop_back();
+        std::size_t c = exact.empty() ? b : exact.back();
+        if (c != b) exact.pop_back();
+        long double wc, tc;
+        sequential_with_exact_pair_sums(f[a], f[b], f[c], l, shift[b], shift[c], w_sums[a], t_sums[a], w_sums[b],
+                                        t_sums[b], wc, tc);
+        w_sums[c] = wc;
+        t_sums[c] = tc;
+    } else if (k < chains.size()) {
+        sequential_pair_sums(f[chains[k]], l, w_sums[chains[k]], t_sums[chains[k]]);
+    }
+    for (std::size_t v : exact) exact_pair_sums(path, f[v], l, shift[v], w_sums[v], t_sums[v]);
+}
+
+void pair_sums(const pair_layout& l, const std::vector<const std::vector<double>*>& weights,
+               std::vector<long double>& w_sums, std::vector<long double>& t_sums) {
+    pair_sums(best_pair_path(), l, weights, w_sums, t_sums);
 }

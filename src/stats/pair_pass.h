@@ -18,9 +18,16 @@ void make_pair_layout(const std::vector<int>& rank_x, const std::vector<int>& ra
 void pair_sums(const pair_layout& layout, const std::vector<const std::vector<double>*>& weights,
                std::vector<long double>& w_sums, std::vector<long double>& t_sums);
 
-// The paths, exposed for tests and benchmarks. Weights f are floats in pair order.
+// The vector instructions the exact paths use: the best this processor has,
+// or, for tests and benchmarks, a path forced as on a processor whose best it
+// is (the row-by-row pass then runs only on path_avx512).
 enum pair_path { path_sse2, path_avx2, path_avx512 };
 bool pair_path_supported(pair_path path);
+pair_path best_pair_path();
+void pair_sums(pair_path path, const pair_layout& layout, const std::vector<const std::vector<double>*>& weights,
+               std::vector<long double>& w_sums, std::vector<long double>& t_sums);
+
+// The single passes, exposed for tests and benchmarks. Weights f are floats in pair order.
 // The scale 2^s that makes every pair weight a whole number when all sums are exact, or -1.
 int exact_shift(const std::vector<float>& f);
 void exact_pair_sums(pair_path path, const std::vector<float>& f, const pair_layout& layout, int s,
@@ -31,5 +38,11 @@ void rowwise_pair_sums(const std::vector<float>& f, const pair_layout& layout, l
                        long double& t_sum);
 void sequential_pair_sums(const std::vector<float>& f, const pair_layout& layout, long double& w_sum,
                           long double& t_sum);
+// The sequential pass of a and the exact passes of b and c (at scales 2^sb
+// and 2^sc) in one loop.
+void sequential_with_exact_pair_sums(const std::vector<float>& a, const std::vector<float>& b,
+                                     const std::vector<float>& c, const pair_layout& layout, int sb, int sc,
+                                     long double& wa, long double& ta, long double& wb, long double& tb,
+                                     long double& wc, long double& tc);
 void sequential_pair_sums2(const std::vector<float>& f1, const std::vector<float>& f2, const pair_layout& layout,
                            long double& w1, long double& t1, long double& w2, long double& t2);

@@ -167,3 +167,67 @@ TEST(PairPass, ExactnessConditionRefusesWhatItCannotProve) {
     many[0] = many[1] = 1e-9f;                             // sum of pairs too large for 2^64 ulps
     EXPECT_LT(exact_shift(many), 0);
 }
+
+TEST(PairPass, SequentialAndExactInOneLoopMatchEachAlone) {
+    std::mt19937 rng(17);
+    int tried = 0;
+    for (int trial = 0; trial < 200; ++trial) {
+        int n = 2 + static_cast<int>(rng() % (trial < 150 ? 300 : 4000));
+        int spread = 1 + static_cast<int>(rng() % n);
+        pair_layout layout;
+        make_pair_layout(random_ranks(rng, n, spread), random_ranks(rng, n, spread), layout);
+        doubles wa = trial % 2 ? coarse_weights(rng, n) : rank_made_weights(rng, n);
+        doubles wb = rank_made_weights(rng, n), wc = rank_made_weights(rng, n);
+        std::vector<float> a, b, c;
+        for (int k : layout.order) {
+            a.push_back(static_cast<float>(wa[k]));
+            b.push_back(static_cast<float>(wb[k]));
+            c.push_back(static_cast<float>(wc[k]));
+        }
+        int sb = exact_shift(b), sc = exact_shift(c);
+        if (sb < 0 || sc < 0) continue;
+        ++tried;
+        long double wa1, ta1, wb1, tb1, wc1, tc1, w_seq, t_seq, wb2, tb2, wc2, tc2;
+        sequential_with_exact_pair_sums(a, b, c, layout, sb, sc, wa1, ta1, wb1, tb1, wc1, tc1);
+        sequential_pair_sums(a, layout, w_seq, t_seq);
+        exact_pair_sums(path_sse2, b, layout, sb, wb2, tb2);
+        exact_pair_sums(path_sse2, c, layout, sc, wc2, tc2);
+        ASSERT_EQ(wa1, w_seq) << "n " << n;
+        ASSERT_EQ(ta1, t_seq) << "n " << n;
+        ASSERT_EQ(wb1, wb2) << "n " << n;
+        ASSERT_EQ(tb1, tb2) << "n " << n;
+        ASSERT_EQ(wc1, wc2) << "n " << n;
+        ASSERT_EQ(tc1, tc2) << "n " << n;
+    }
+    EXPECT_GT(tried, 100);
+}
+
+// All five weight vectors of automatic selection at once, on every path the
+// processor has, against the straightforward pass over all pairs.
+TEST(PairPass, EveryPathOfTheFiveTestsMatchesTheStraightforwardPass) {
+    std::mt19937 rng(23);
+    for (int trial = 0; trial < 40; ++trial) {
+        int n = 2 + static_cast<int>(rng() % (trial < 30 ? 200 : 2500));
+        ints x = random_ranks(rng, n, 1 + static_cast<int>(rng() % n));
+        ints y = random_ranks(rng, n, 1 + static_cast<int>(rng() % n));
+        pair_layout layout;
+        make_pair_layout(x, y, layout);
+        std::vector<doubles> weights;
+        std::vector<const doubles*> each;
+        for (int v = 0; v < 5; ++v) weights.push_back(trial % 5 == 4 && v == 2 ? adversarial_weights(rng, n)
+                                                                                : rank_made_weights(rng, n));
+        for (const doubles& w : weights) each.push_back(&w);
+        for (pair_path path : {path_sse2, path_avx2, path_avx512}) {
+            if (!pair_path_supported(path)) continue;
+            std::vector<long double> w_sums, t_sums;
+            pair_sums(path, layout, each, w_sums, t_sums);
+            for (int v = 0; v < 5; ++v) {
+                long double w_ref, t_ref;
+                reference::pair_sums(x, y, weights[v], layout.order, w_ref, t_ref);
+                // the ten bytes of the value, so that NaN matches NaN
+                ASSERT_TRUE(std::memcmp(&w_sums[v], &w_ref, 10) == 0 && std::memcmp(&t_sums[v], &t_ref, 10) == 0)
+                    << "path " << path << " n " << n << " vector " << v;
+            }
+        }
+    }
+}
