@@ -7,6 +7,7 @@
 #include <functional>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "config/config.h"
 #include "input/text.h"
@@ -24,6 +25,7 @@ struct set_record {
 // appearance, its accepted lines in file order, or the first wrong line.
 struct chunk_result {
     std::vector<std::string_view> set_names;
+    std::vector<std::size_t> set_counts;  // records per set
     std::vector<set_record> records;
     bool wrong = false;
     std::string wrong_line;
@@ -84,17 +86,21 @@ static void parse_chunk(std::string_view text, chunk_result& out) {
         // consecutive lines usually name the same set
         if (out.set_names.empty() || set != last_name) {
             auto it = numbers.emplace(set, static_cast<std::uint32_t>(out.set_names.size())).first;
-            if (it->second == out.set_names.size()) out.set_names.push_back(set);
+            if (it->second == out.set_names.size()) {
+                out.set_names.push_back(set);
+                out.set_counts.push_back(0);
+            }
             last_name = set;
             last = it->second;
         }
         out.records.push_back({last, gene, score});
+        ++out.set_counts[last];
     }
 }
 
 // A gene name's first eight bytes as one number (shorter names padded with
-// zero bytes): numbers in the names' byte order, so that most comparisons in
-// the sort below are one integer compare; equal numbers compare the names.
+// zero bytes): numbers in the names' byte order, so that sorting by them
+// sorts by name, except among names that share their first eight bytes.
 static std::uint64_t name_key(std::string_view name) {
     std::uint64_t key = 0;
     for (std::size_t k = 0; k < 8; ++k)
@@ -107,19 +113,41 @@ struct keyed_record {
     const set_record* record;
 };
 
+// A stable sort by key: one counting pass for each byte in which the keys
+// differ, lowest byte first. No comparisons, so no mispredicted branches.
+static void radix_sort(std::vector<keyed_record>& items, std::vector<keyed_record>& spare) {
+    std::size_t n = items.size();
+    std::vector<std::size_t> count(8 * 256, 0);
+    for (const keyed_record& it : items)
+        for (int b = 0; b < 8; ++b) ++count[b * 256 + (it.key >> (8 * b) & 255)];
+    spare.resize(n);
+    for (int b = 0; b < 8; ++b) {
+        std::size_t* c = count.data() + b * 256;
+        if (c[items[0].key >> (8 * b) & 255] == n) continue;  // every key has the same byte here
+        std::size_t at = 0;
+        for (int v = 0; v < 256; ++v) at += std::exchange(c[v], at);
+        for (const keyed_record& it : items) spare[c[it.key >> (8 * b) & 255]++] = it;
+        items.swap(spare);
+    }
+}
+
 // Sorts one set's records by gene name, records of the same gene in file
-// order (their names lie in the file's bytes, so address order is file
-// order), and builds the table; the later record of a gene overwrites the
+// order, and builds the table; the later record of a gene overwrites the
 // earlier one.
 static void build_table(const set_record* const* records, std::size_t count, gene_table& genes) {
-    thread_local std::vector<keyed_record> sorted;
+    thread_local std::vector<keyed_record> sorted, spare;
     sorted.clear();
     for (std::size_t k = 0; k < count; ++k) sorted.push_back({name_key(records[k]->gene), records[k]});
-    std::sort(sorted.begin(), sorted.end(), [](const keyed_record& a, const keyed_record& b) {
-        if (a.key != b.key) return a.key < b.key;
-        if (a.record->gene != b.record->gene) return a.record->gene < b.record->gene;
-        return a.record->gene.data() < b.record->gene.data();
-    });
+    if (count > 1) radix_sort(sorted, spare);
+    // Names that share their key are ordered in full; the sort is stable, so
+    // records of one gene stay in file order.
+    for (std::size_t k = 0, end; k < count; k = end) {
+        for (end = k + 1; end < count && sorted[end].key == sorted[k].key;) ++end;
+        if (end - k > 1)
+            std::stable_sort(sorted.begin() + k, sorted.begin() + end, [](const keyed_record& a, const keyed_record& b) {
+                return a.record->gene < b.record->gene;
+            });
+    }
     for (std::size_t k = 0; k < count; ++k) {
         const set_record& r = *sorted[k].record;
         if (k + 1 < count && sorted[k + 1].key == sorted[k].key && sorted[k + 1].record->gene == r.gene) continue;
@@ -166,7 +194,7 @@ static constexpr std::size_t node_bytes = sizeof(gene_table::value_type) + 4 * s
 
 // Numbers the sets of all stretches in byte order of their names, and lists
 // each set's records, in file order, in one stretch of `records`.
-static std::vector<std::string_view> gather_sets(const std::vector<chunk_result>& results,
+static std::vector<std::string_view> gather_sets(const std::vector<chunk_result>& results, int threads,
                                                  std::vector<const set_record*>& records,
                                                  std::vector<std::size_t>& offsets) {
     std::map<std::string_view, std::uint32_t> numbers;
@@ -177,17 +205,26 @@ static std::vector<std::string_view> gather_sets(const std::vector<chunk_result>
         n.second = static_cast<std::uint32_t>(names.size());
         names.push_back(n.first);
     }
-    std::vector<std::vector<std::uint32_t>> global(results.size());
     offsets.assign(names.size() + 1, 0);
-    for (std::size_t c = 0; c < results.size(); ++c) {
-        for (std::string_view name : results[c].set_names) global[c].push_back(numbers[name]);
-        for (const set_record& r : results[c].records) ++offsets[global[c][r.set] + 1];
-    }
+    for (const chunk_result& r : results)
+        for (std::size_t k = 0; k < r.set_names.size(); ++k) offsets[numbers[r.set_names[k]] + 1] += r.set_counts[k];
     for (std::size_t k = 0; k < names.size(); ++k) offsets[k + 1] += offsets[k];
-    records.resize(offsets.back());
+    // Where each stretch's records of each of its sets go: after those of
+    // the same set in earlier stretches.
     std::vector<std::size_t> next(offsets.begin(), offsets.end() - 1);
+    std::vector<std::vector<std::size_t>> place(results.size());
     for (std::size_t c = 0; c < results.size(); ++c)
-        for (const set_record& r : results[c].records) records[next[global[c][r.set]]++] = &r;
+        for (std::size_t k = 0; k < results[c].set_names.size(); ++k) {
+            std::size_t& at = next[numbers[results[c].set_names[k]]];
+            place[c].push_back(at);
+            at += results[c].set_counts[k];
+        }
+    records.reserve(offsets.back());
+    advise_huge_pages(records.data(), records.capacity() * sizeof(const set_record*));
+    records.resize(offsets.back());
+    run_parallel(results.size(), threads, [&](std::size_t c) {
+        for (const set_record& r : results[c].records) records[place[c][r.set]++] = &r;
+    });
     return names;
 }
 
@@ -209,7 +246,7 @@ void read_vemo_dataset_bed(std::string file_name) {
 
     std::vector<const set_record*> records;
     std::vector<std::size_t> offsets;
-    std::vector<std::string_view> names = gather_sets(results, records, offsets);
+    std::vector<std::string_view> names = gather_sets(results, threads, records, offsets);
     // Each set's pool holds a node for each of its records.
     char* block = new char[records.size() * node_bytes];
     vemo_set_nodes.block.reset(block);
