@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 
 #include "reference.h"
@@ -51,6 +52,11 @@ TEST(RanksDeath, LexsortLengthErrorEndsTheRun) {
 }
 
 // Values drawn from a small pool so that ties, signed zeros and NaN are common.
+static double random_values_pool(std::mt19937_64& rng) {
+    const double pool[] = {0.0, -0.0, 1.0, -1.0, 2.5, 3.0, -7.25, 1e-300, 1e300, INFINITY, -INFINITY};
+    return pool[rng() % 11];
+}
+
 static doubles random_values(std::mt19937& rng, int n, bool with_nan) {
     const double pool[] = {0.0, -0.0, 1.0, -1.0, 2.5, 3.0, -7.25, 1e-300, 1e300, INFINITY, -INFINITY};
     std::uniform_int_distribution<int> pick(0, 10 + (with_nan ? 2 : 0));
@@ -76,6 +82,31 @@ TEST(Ranks, SameOrderAsTheExchangeSortOnRandomInput) {
         vec_rank_rev(v, fast);
         reference::vec_rank_rev(v, slow);
         ASSERT_EQ(fast, slow) << "n " << n;
+    }
+}
+
+// Large inputs without NaN take the counting-pass sort: values of every
+// kind (random bit patterns, subnormals, ±0, ±inf, scores with many ties).
+TEST(Ranks, LargeInputsWithoutNanSortAsTheExchangeSort) {
+    std::mt19937_64 rng(31);
+    for (int trial = 0; trial < 60; ++trial) {
+        int n = 256 + static_cast<int>(rng() % 2500);
+        doubles v;
+        for (int i = 0; i < n; ++i) {
+            std::uint64_t bits = rng();
+            double d;
+            std::memcpy(&d, &bits, sizeof d);
+            switch (trial % 4) {
+            case 0: v.push_back(std::isnan(d) ? 0.0 : d); break;
+            case 1: v.push_back(std::ldexp(static_cast<double>(rng() % 9) - 4, -1070 + static_cast<int>(rng() % 8))); break;
+            case 2: v.push_back(static_cast<double>(rng() % 200) / 10.0 - (rng() % 2 ? 10 : 0)); break;
+            default: v.push_back(random_values_pool(rng)); break;
+            }
+        }
+        ints fast, slow;
+        bubble_asort_rev(v, fast);
+        reference::bubble_asort_rev(v, slow);
+        ASSERT_EQ(fast, slow) << "n " << n << " trial " << trial;
     }
 }
 
