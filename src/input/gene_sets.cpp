@@ -12,6 +12,7 @@
 #include "config/config.h"
 #include "input/text.h"
 #include "results/output.h"
+#include "stats/ranks.h"
 
 // One accepted line: its set (numbered within the stretch of the file it
 // came from), its gene name still in the file's bytes, and its score.
@@ -108,50 +109,27 @@ static std::uint64_t name_key(std::string_view name) {
     return key;
 }
 
-struct keyed_record {
-    std::uint64_t key;
-    const set_record* record;
-};
-
-// A stable sort by key: one counting pass for each byte in which the keys
-// differ, lowest byte first. No comparisons, so no mispredicted branches.
-static void radix_sort(std::vector<keyed_record>& items, std::vector<keyed_record>& spare) {
-    std::size_t n = items.size();
-    std::vector<std::size_t> count(8 * 256, 0);
-    for (const keyed_record& it : items)
-        for (int b = 0; b < 8; ++b) ++count[b * 256 + (it.key >> (8 * b) & 255)];
-    spare.resize(n);
-    for (int b = 0; b < 8; ++b) {
-        std::size_t* c = count.data() + b * 256;
-        if (c[items[0].key >> (8 * b) & 255] == n) continue;  // every key has the same byte here
-        std::size_t at = 0;
-        for (int v = 0; v < 256; ++v) at += std::exchange(c[v], at);
-        for (const keyed_record& it : items) spare[c[it.key >> (8 * b) & 255]++] = it;
-        items.swap(spare);
-    }
-}
-
 // Sorts one set's records by gene name, records of the same gene in file
 // order, and builds the table; the later record of a gene overwrites the
 // earlier one.
 static void build_table(const set_record* const* records, std::size_t count, gene_table& genes) {
-    thread_local std::vector<keyed_record> sorted, spare;
+    thread_local std::vector<keyed_value> sorted, spare;
     sorted.clear();
-    for (std::size_t k = 0; k < count; ++k) sorted.push_back({name_key(records[k]->gene), records[k]});
-    if (count > 1) radix_sort(sorted, spare);
+    for (std::size_t k = 0; k < count; ++k) sorted.push_back({name_key(records[k]->gene), k});
+    radix_sort(sorted, spare);
+    auto gene = [&](std::size_t k) { return records[sorted[k].value]->gene; };
     // Names that share their key are ordered in full; the sort is stable, so
     // records of one gene stay in file order.
     for (std::size_t k = 0, end; k < count; k = end) {
         for (end = k + 1; end < count && sorted[end].key == sorted[k].key;) ++end;
         if (end - k > 1)
-            std::stable_sort(sorted.begin() + k, sorted.begin() + end, [](const keyed_record& a, const keyed_record& b) {
-                return a.record->gene < b.record->gene;
+            std::stable_sort(sorted.begin() + k, sorted.begin() + end, [&](const keyed_value& a, const keyed_value& b) {
+                return records[a.value]->gene < records[b.value]->gene;
             });
     }
     for (std::size_t k = 0; k < count; ++k) {
-        const set_record& r = *sorted[k].record;
-        if (k + 1 < count && sorted[k + 1].key == sorted[k].key && sorted[k + 1].record->gene == r.gene) continue;
-        genes.emplace_hint(genes.end(), std::string(r.gene), r.score);
+        if (k + 1 < count && sorted[k + 1].key == sorted[k].key && gene(k + 1) == gene(k)) continue;
+        genes.emplace_hint(genes.end(), std::string(gene(k)), records[sorted[k].value]->score);
     }
 }
 

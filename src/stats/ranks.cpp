@@ -36,33 +36,33 @@ static std::uint64_t descending_key(double v) {
     return ~ascending;
 }
 
-struct keyed_position {
-    std::uint64_t key;
-    int position;
-};
-
-// The order of a stable sort by descending value, for values without NaN:
-// an LSD radix sort by the key, one counting pass for each byte in which the
-// keys differ. No comparisons, so no mispredicted branches.
-static void radix_order_rev(const std::vector<double>& values, std::vector<int>& order) {
-    std::size_t n = values.size();
-    thread_local std::vector<keyed_position> items, spare;
-    items.resize(n);
+void radix_sort(std::vector<keyed_value>& items, std::vector<keyed_value>& spare) {
+    std::size_t n = items.size();
+    if (n < 2) return;
     spare.resize(n);
-    std::vector<std::size_t> count(8 * 256, 0);
-    for (std::size_t k = 0; k < n; ++k) {
-        items[k] = {descending_key(values[k]), static_cast<int>(k)};
-        for (int b = 0; b < 8; ++b) ++count[b * 256 + (items[k].key >> (8 * b) & 255)];
-    }
+    std::size_t count[8][256] = {};
+    keyed_value* from = items.data();
+    for (std::size_t k = 0; k < n; ++k)
+        for (int b = 0; b < 8; ++b) ++count[b][from[k].key >> (8 * b) & 255];
+    keyed_value* to = spare.data();
     for (int b = 0; b < 8; ++b) {
-        std::size_t* c = count.data() + b * 256;
-        if (c[items[0].key >> (8 * b) & 255] == n) continue;  // every key has the same byte here
+        std::size_t* c = count[b];
+        if (c[from[0].key >> (8 * b) & 255] == n) continue;  // every key has the same byte here
         std::size_t at = 0;
         for (int v = 0; v < 256; ++v) at += std::exchange(c[v], at);
-        for (const keyed_position& it : items) spare[c[it.key >> (8 * b) & 255]++] = it;
-        items.swap(spare);
+        for (std::size_t k = 0; k < n; ++k) to[c[from[k].key >> (8 * b) & 255]++] = from[k];
+        std::swap(from, to);
     }
-    for (std::size_t k = 0; k < n; ++k) order[k] = items[k].position;
+    if (from != items.data()) items.swap(spare);
+}
+
+// The order of a stable sort by descending value, for values without NaN.
+static void radix_order_rev(const std::vector<double>& values, std::vector<int>& order) {
+    thread_local std::vector<keyed_value> items, spare;
+    items.resize(values.size());
+    for (std::size_t k = 0; k < values.size(); ++k) items[k] = {descending_key(values[k]), k};
+    radix_sort(items, spare);
+    for (std::size_t k = 0; k < values.size(); ++k) order[k] = static_cast<int>(items[k].value);
 }
 
 void bubble_asort_rev(const std::vector<double>& values, std::vector<int>& order) {
