@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
@@ -192,40 +193,48 @@ void bm_prepare_reference(benchmark::State& state) {
 
 // ---- the pair pass ---------------------------------------------------------
 
-void bm_pass_exact(benchmark::State& state, pair_path path) {
-    int n = static_cast<int>(state.range(0));
-    auto all = all_pass_inputs(n, 0.5);
-    if (!pair_path_supported(path)) return state.SkipWithError("path not supported on this machine");
+using pass_function = std::function<void(const pass_input&, long double&, long double&)>;
+
+// Whether `pass` gives the sequential pass's sums on the first inputs.
+bool same_as_sequential(const std::vector<const pass_input*>& all, const pass_function& pass) {
     long double w = 0, t = 0, w0 = 0, t0 = 0;
     for (int k = 0; k < checked; ++k) {
-        const pass_input* in = all[k];
-        if (in->shift < 0) return state.SkipWithError("no exact scale for these weights");
-        sequential_pair_sums(in->f, in->ranks.layout, w0, t0);
-        exact_pair_sums(path, in->f, in->ranks.layout, in->shift, w, t);
-        if (w != w0 || t != t0) return state.SkipWithError("sums differ from the sequential pass");
+        sequential_pair_sums(all[k]->f, all[k]->ranks.layout, w0, t0);
+        pass(*all[k], w, t);
+        if (w != w0 || t != t0) return false;
     }
-    int v = 0;
-    for (auto _ : state) {
-        const pass_input& in = *all[next(v, all)];
-        exact_pair_sums(path, in.f, in.ranks.layout, in.shift, w, t);
-        benchmark::DoNotOptimize(w);
-        benchmark::DoNotOptimize(t);
-    }
-    count_pairs(state, pairs_of(n));
+    return true;
 }
 
-void bm_pass_sequential(benchmark::State& state, double pp) {
-    int n = static_cast<int>(state.range(0));
-    auto all = all_pass_inputs(n, pp);
+// Times `pass` over the inputs, cycling through them; counted per pair.
+void time_pass(benchmark::State& state, const std::vector<const pass_input*>& all, const pass_function& pass) {
     long double w = 0, t = 0;
     int v = 0;
     for (auto _ : state) {
-        const pass_input& in = *all[next(v, all)];
-        sequential_pair_sums(in.f, in.ranks.layout, w, t);
+        pass(*all[next(v, all)], w, t);
         benchmark::DoNotOptimize(w);
         benchmark::DoNotOptimize(t);
     }
-    count_pairs(state, pairs_of(n));
+    count_pairs(state, pairs_of(static_cast<int>(state.range(0))));
+}
+
+void bm_pass_exact(benchmark::State& state, pair_path path) {
+    auto all = all_pass_inputs(static_cast<int>(state.range(0)), 0.5);
+    if (!pair_path_supported(path)) return state.SkipWithError("path not supported on this machine");
+    for (int k = 0; k < checked; ++k)
+        if (all[k]->shift < 0) return state.SkipWithError("no exact scale for these weights");
+    auto pass = [path](const pass_input& in, long double& w, long double& t) {
+        exact_pair_sums(path, in.f, in.ranks.layout, in.shift, w, t);
+    };
+    if (!same_as_sequential(all, pass)) return state.SkipWithError("sums differ from the sequential pass");
+    time_pass(state, all, pass);
+}
+
+void bm_pass_sequential(benchmark::State& state, double pp) {
+    time_pass(state, all_pass_inputs(static_cast<int>(state.range(0)), pp),
+              [](const pass_input& in, long double& w, long double& t) {
+                  sequential_pair_sums(in.f, in.ranks.layout, w, t);
+              });
 }
 
 // Two weight vectors (PP 0.5 and 0.65) in one call; counted per vector.
@@ -247,39 +256,22 @@ void bm_pass_sequential2(benchmark::State& state) {
 }
 
 void bm_pass_literal(benchmark::State& state, double pp) {
-    int n = static_cast<int>(state.range(0));
-    auto all = all_pass_inputs(n, pp);
-    long double w = 0, t = 0;
-    int v = 0;
-    for (auto _ : state) {
-        const pass_input& in = *all[next(v, all)];
-        reference::pair_sums(in.ranks.rank_x, in.ranks.rank_y, in.weights, in.ranks.layout.order, w, t);
-        benchmark::DoNotOptimize(w);
-        benchmark::DoNotOptimize(t);
-    }
-    count_pairs(state, pairs_of(n));
+    time_pass(state, all_pass_inputs(static_cast<int>(state.range(0)), pp),
+              [](const pass_input& in, long double& w, long double& t) {
+                  reference::pair_sums(in.ranks.rank_x, in.ranks.rank_y, in.weights, in.ranks.layout.order, w, t);
+              });
 }
 
 // Row by row, for weights (PP 0.2) whose whole pass is not provably exact.
 void bm_pass_rowwise(benchmark::State& state, double pp) {
-    int n = static_cast<int>(state.range(0));
-    auto all = all_pass_inputs(n, pp);
-    long double w = 0, t = 0, w0 = 0, t0 = 0;
-    for (int k = 0; k < checked; ++k) {
-        const pass_input* in = all[k];
-        if (!rowwise_applies(in->f)) return state.SkipWithError("the row-by-row pass does not apply here");
-        sequential_pair_sums(in->f, in->ranks.layout, w0, t0);
-        rowwise_pair_sums(in->f, in->ranks.layout, w, t);
-        if (w != w0 || t != t0) return state.SkipWithError("sums differ from the sequential pass");
-    }
-    int v = 0;
-    for (auto _ : state) {
-        const pass_input& in = *all[next(v, all)];
+    auto all = all_pass_inputs(static_cast<int>(state.range(0)), pp);
+    for (int k = 0; k < checked; ++k)
+        if (!rowwise_applies(all[k]->f)) return state.SkipWithError("the row-by-row pass does not apply here");
+    auto pass = [](const pass_input& in, long double& w, long double& t) {
         rowwise_pair_sums(in.f, in.ranks.layout, w, t);
-        benchmark::DoNotOptimize(w);
-        benchmark::DoNotOptimize(t);
-    }
-    count_pairs(state, pairs_of(n));
+    };
+    if (!same_as_sequential(all, pass)) return state.SkipWithError("sums differ from the sequential pass");
+    time_pass(state, all, pass);
 }
 
 // The library's own choice for one PP value; "exact" tells whether the exact
