@@ -13,13 +13,13 @@
 #include <tuple>
 #include <vector>
 
+#include "common/records.h"
 #include "config/config.h"
 #include "reference.h"
-#include "results/records.h"
-#include "stats/gene_set_test.h"
 #include "stats/pair_pass.h"
 #include "stats/ranks.h"
 #include "stats/tau.h"
+#include "stats/tau_analysis.h"
 #include "stats/weights.h"
 
 namespace {

@@ -14,9 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "common/records.h"
 #include "config/config.h"
 #include "reference.h"
-#include "stats/gene_set_test.h"
+#include "stats/tau_analysis.h"
 
 static double value_of(uint8_t b) {
     static const double special[16] = {
@@ -49,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         vec_x.push_back(value_of(data[i]));
         vec_y.push_back(value_of(data[i + 1]));
     }
-    wt_method = method;
+    set_wt_method(method);
 
     double tau, estimate, p_value, rtau, restimate, rp_value;
     char dir, rdir;

@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     mute = true;
     auto_p = false;
     dump = false;
-    wt_method = "1";
+    set_wt_method("1");
     adj_method = "11";
     run_files files;
     int status = run_guarded([&] { take_options(static_cast<int>(words.size()), argv.data(), files); });

@@ -1,13 +1,13 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/output.h"
 #include "config/config.h"
 #include "config/options.h"
 #include "driver/driver.h"
 #include "input/gene_list.h"
 #include "input/gene_sets.h"
 #include "results/detail.h"
-#include "results/output.h"
 #include "results/table.h"
 
 int main(int argc, char** argv) {

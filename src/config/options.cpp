@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/output.h"
 #include "config/config.h"
-#include "results/output.h"
 
 const char* const usage_line =
     "quorin -s gene_set -i gene_list [-g tscore] [-r adjust] [-w weight] [-p auto_p] "
@@ -56,7 +56,7 @@ void take_options(int argc, char** argv, run_files& files) {
             adj_method = optarg;
             if (adj_method.size() != 2) fail("wrong adj_method: " + adj_method);
             break;
-        case 'w': wt_method = optarg; break;
+        case 'w': set_wt_method(optarg); break;
         case 'p': auto_p = true; break;
         case 't':
             // Zero threads would divide the work by zero; a negative count

@@ -5,10 +5,11 @@
 #include <system_error>
 #include <thread>
 
+#include "common/output.h"
+#include "common/records.h"
 #include "config/config.h"
 #include "input/overlap.h"
-#include "results/output.h"
-#include "stats/gene_set_test.h"
+#include "stats/tau_analysis.h"
 
 unsigned thread_count(unsigned n, int threads) {
     if (n == 0) return 0;
@@ -32,6 +33,16 @@ static std::vector<double> auto_pp_values() {
     return pps;
 }
 
+// An unknown weighting method ends the run at the first set that pairs a
+// gene, as the test itself reports it: its message, then the empty weights
+// end the run in calculate_limit.
+[[noreturn]] static void stop_at_unknown_method(fdata& detail) {
+    double tau, estimate, p;
+    char dir;
+    one_tau_analysis(detail.vec_x, detail.vec_y, 0.5, tau, estimate, p, dir, detail);
+    fail("x_n < 1");  // not reached: the test above has ended the run
+}
+
 // Pairs and tests one gene set at the given PP values; the test with the
 // smallest p-value is kept, the earlier one on ties.
 static void test_set(const std::string& name, const list_index& list, const std::vector<double>& pps) {
@@ -40,11 +51,7 @@ static void test_set(const std::string& name, const list_index& list, const std:
     if (detail.vec_x.empty()) return;
     struct fstat record;
     record.p_value = 1.1;
-    if (!known_wt_method()) {
-        double tau, estimate, p;
-        char dir;
-        one_tau_analysis(detail.vec_x, detail.vec_y, pps[0], tau, estimate, p, dir, detail);
-    }
+    if (wt_kind == weighting::unknown) stop_at_unknown_method(detail);
     set_ranks r;
     prepare_ranks(detail.vec_x, detail.vec_y, r);
     std::vector<tau_test> tests;

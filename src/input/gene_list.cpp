@@ -2,9 +2,9 @@
 
 #include <cmath>
 
+#include "common/output.h"
 #include "config/config.h"
 #include "input/text.h"
-#include "results/output.h"
 
 void read_rank_data(std::string file_name) {
     rank_data.clear();

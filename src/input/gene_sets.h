@@ -4,6 +4,8 @@
 
 // Reads the gene-set file into vemo_set, dropping records scored below
 // tscore, then treats the scores by the first character of adj_method.
+// A file of 4 MB or more is read on up to thread_n threads (at most 8); the
+// table and the line reported on error do not depend on their number.
 void read_vemo_dataset_bed(std::string file_name);
 void vemo_set_abs();
 void vemo_set_rev();

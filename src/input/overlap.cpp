@@ -1,12 +1,5 @@
 #include "input/overlap.h"
 
-void overlap_set(const gene_table& set, const gene_table& list, std::vector<std::string>& genes,
-                 std::vector<double>& vec_x, std::vector<double>& vec_y) {
-    list_index index;
-    make_list_index(list, index);
-    overlap_set(set, index, genes, vec_x, vec_y);
-}
-
 void make_list_index(const gene_table& list, list_index& index) {
     index.clear();
     index.reserve(list.size());

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "results/output.h"
+#include "common/output.h"
 
 void split_fields(std::string_view text, std::string_view delim, std::vector<std::string_view>& fields) {
     fields.clear();

@@ -5,6 +5,7 @@
 
 // Fields of text between every occurrence of delim. An empty field before a
 // delimiter is kept; the empty rest after a trailing delimiter is not.
+// The readers split in place with split_fields and parse_set_line instead.
 std::vector<std::string> str_split(const std::string& text, const std::string& delim);
 
 // The same fields as views into text, into a vector the caller reuses.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/records.h"
 #include "config/config.h"
 
 bool stat_less_p(const struct fstat& a, const struct fstat& b) { return a.p_value < b.p_value; }

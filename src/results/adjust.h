@@ -1,5 +1,5 @@
 #pragma once
-#include "results/records.h"
+#include "common/records.h"
 
 bool stat_less_p(const struct fstat& a, const struct fstat& b);
 bool stat_less_fdr(const struct fstat& a, const struct fstat& b);

@@ -4,8 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "common/output.h"
+#include "common/records.h"
 #include "config/config.h"
-#include "results/output.h"
 #include "results/table.h"
 #include "stats/ranks.h"
 

@@ -1,8 +1,9 @@
 #include "results/table.h"
 
+#include "common/output.h"
+#include "common/records.h"
 #include "config/config.h"
 #include "results/adjust.h"
-#include "results/output.h"
 
 void write_table(std::FILE* f) {
     put_line(f, "Gene-set\tPP\tCor_dir\tTau\tEstimate\tP-value\tFDR");

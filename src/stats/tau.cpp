@@ -3,7 +3,7 @@
 #include <cmath>
 #include <string>
 
-#include "results/output.h"
+#include "common/output.h"
 #include "stats/pair_pass.h"
 
 int sgn(int v) { return (v > 0) - (v < 0); }

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "results/output.h"
+#include "common/output.h"
 #include "stats/ranks.h"
 
 double weigher(double x, double power) {

@@ -7,10 +7,12 @@ double weigher(double x, double power);
 void abs_vec(const std::vector<double>& scores, std::vector<double>& magnitudes);
 
 // Weights from the descending ranks of the magnitudes: the largest magnitude
-// weighs most, equal magnitudes weigh the same.
+// weighs most, equal magnitudes weigh the same. The run makes the same weights
+// with rank_weights, from ranks it shares across PP values (tau_tests).
 void cal_weights(const std::vector<double>& scores, double power, std::vector<double>& weights);
 
-// As cal_weights, and the descending ranks of the signed scores.
+// As cal_weights, and the descending ranks of the signed scores (the run:
+// rank_weights and vec_rank_rev, in prepare_ranks and tau_tests).
 void cal_weight_ranks(const std::vector<double>& scores, double power, std::vector<double>& weights,
                       std::vector<int>& ranks);
 

@@ -4,10 +4,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/output.h"
+#include "common/records.h"
 #include "config/config.h"
 #include "results/adjust.h"
 #include "results/detail.h"
-#include "results/output.h"
 
 static struct fstat record(const std::string& name, double p) {
     struct fstat s;

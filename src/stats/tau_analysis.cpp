@@ -1,4 +1,4 @@
-#include "stats/gene_set_test.h"
+#include "stats/tau_analysis.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,13 +6,12 @@
 #include <utility>
 #include <string>
 
+#include "common/output.h"
+#include "common/records.h"
 #include "config/config.h"
-#include "results/output.h"
 #include "stats/ranks.h"
 #include "stats/tau.h"
 #include "stats/weights.h"
-
-bool known_wt_method() { return wt_method == "3" || wt_method == "2" || wt_method == "1"; }
 
 static double power_of(double pp) { return -0.6931471805599453 / std::log(pp); }
 
@@ -35,8 +34,8 @@ void prepare_ranks(const std::vector<double>& vec_x, const std::vector<double>& 
     vec_rank_rev(vec_y, r.rank_y);
     r.magnitude_x.clear();
     r.magnitude_y.clear();
-    if (wt_method != "2") magnitude_ranks(vec_x, r.rank_x, r.magnitude_x);
-    if (wt_method != "3") magnitude_ranks(vec_y, r.rank_y, r.magnitude_y);
+    if (wt_kind != weighting::list) magnitude_ranks(vec_x, r.rank_x, r.magnitude_x);
+    if (wt_kind != weighting::set) magnitude_ranks(vec_y, r.rank_y, r.magnitude_y);
     make_pair_layout(r.rank_x, r.rank_y, r.layout);
 }
 
@@ -58,9 +57,9 @@ static std::vector<double>& rank_table(std::size_t n, double power) {
 
 static void weights_at(const set_ranks& r, double power, std::vector<double>& weights) {
     std::vector<double>& by_rank = rank_table(r.rank_x.size(), power);
-    if (wt_method == "3") {
+    if (wt_kind == weighting::set) {
         rank_weights(r.magnitude_x, power, by_rank, weights);
-    } else if (wt_method == "2") {
+    } else if (wt_kind == weighting::list) {
         rank_weights(r.magnitude_y, power, by_rank, weights);
     } else {
         std::vector<double> wx, wy;
@@ -105,7 +104,7 @@ void one_tau_analysis(const std::vector<double>& vec_x, const std::vector<double
     if (nx < 1 || ny < 1 || nx != ny)
         fail("length error3: vec_x:" + std::to_string(nx) + " vec_y:" + std::to_string(ny));
     tau_test t;
-    if (known_wt_method()) {
+    if (wt_kind != weighting::unknown) {
         set_ranks r;
         prepare_ranks(vec_x, vec_y, r);
         std::vector<tau_test> tests;

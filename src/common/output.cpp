@@ -1,4 +1,4 @@
-#include "results/output.h"
+#include "common/output.h"
 
 #include <cstdlib>
 

@@ -1,16 +1,15 @@
 #pragma once
 #include <vector>
 
-#include "results/records.h"
+#include "common/records.h"
 #include "stats/pair_pass.h"
 
 // Tests one gene set at one PP value with the weighting method wt_method;
-// fills rank_x, rank_y and weights of the record.
+// fills rank_x, rank_y and weights of the record. The run tests sets through
+// prepare_ranks and tau_tests, and calls this only to stop at an unknown
+// method with the test's own messages.
 void one_tau_analysis(const std::vector<double>& vec_x, const std::vector<double>& vec_y, double pp, double& tau,
                       double& estimate, double& p_value, char& cor_dir, fdata& record);
-
-// Whether wt_method names one of the three weighting methods.
-bool known_wt_method();
 
 // What the tests of one gene set share at every PP value: the ranks of both
 // score vectors, the ranks of the magnitudes the method weighs, the pair order.

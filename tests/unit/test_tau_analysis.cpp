@@ -3,9 +3,10 @@
 #include <cmath>
 #include <random>
 
+#include "common/records.h"
 #include "config/config.h"
 #include "reference.h"
-#include "stats/gene_set_test.h"
+#include "stats/tau_analysis.h"
 
 using doubles = std::vector<double>;
 using ints = std::vector<int>;
@@ -17,10 +18,10 @@ struct outcome {
 };
 
 static outcome run(const doubles& x, const doubles& y, double pp, const char* method) {
-    wt_method = method;
+    set_wt_method(method);
     outcome o;
     one_tau_analysis(x, y, pp, o.tau, o.estimate, o.p, o.dir, o.record);
-    wt_method = "1";
+    set_wt_method("1");
     return o;
 }
 
@@ -121,13 +122,13 @@ TEST(GeneSetTest, FastTestsMatchTheStraightforwardTest) {
             doubles x = random_scores(rng, n, distinct), y = random_scores(rng, n, distinct);
             if (rng() % 2)  // scores without a negative one share their ranks with the magnitudes
                 for (double& v : x) v = std::fabs(v);
-            wt_method = method;
+            set_wt_method(method);
             set_ranks r;
             prepare_ranks(x, y, r);
             std::vector<tau_test> tests;
             std::vector<doubles> weights;
             tau_tests(r, auto_pps(), tests, weights);
-            wt_method = "1";
+            set_wt_method("1");
             for (std::size_t k = 0; k < tests.size(); ++k) {
                 double tau, estimate, p;
                 char dir;

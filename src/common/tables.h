@@ -1,0 +1,21 @@
+#pragma once
+#include <deque>
+#include <map>
+#include <memory>
+#include <memory_resource>
+#include <string>
+
+// gene name -> score, in byte order of the names (std::less<> also finds
+// keys by string_view, in the same order). The gene-set reader gives its
+// tables a pool for their nodes; other tables use the heap.
+using gene_table = std::pmr::map<std::string, double, std::less<>>;
+// gene-set name -> its genes
+using set_table = std::map<std::string, gene_table, std::less<>>;
+
+// The tree nodes of the gene-set tables: one block cut into one pool per set,
+// instead of one malloc per gene. A table must be released before the pool
+// its nodes live in.
+struct node_storage {
+    std::unique_ptr<char[]> block;
+    std::deque<std::pmr::monotonic_buffer_resource> pools;
+};
