@@ -4,6 +4,7 @@
 #include "common/output.h"
 #include "config/config.h"
 #include "config/options.h"
+#include "diagnostics/diagnostics.h"
 #include "driver/driver.h"
 #include "input/gene_list.h"
 #include "input/gene_sets.h"
@@ -15,7 +16,9 @@ int main(int argc, char** argv) {
     take_options(argc, argv, files);
     read_vemo_dataset_bed(files.gene_set);
     read_rank_data(files.gene_list);
+    if (verbose) report_reading(files.gene_set, files.gene_list);
     performe_threading();
+    if (verbose) report_testing();
     if (mute)
         print_result();
     else

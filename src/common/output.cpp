@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 
-std::string num(double v) {
+std::string num(double v, int precision) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%g", v);
+    std::snprintf(buf, sizeof buf, "%.*g", precision, v);
     return buf;
 }
 

@@ -2,8 +2,9 @@
 #include <cstdio>
 #include <string>
 
-// Numbers as the default stream format writes them: %g at precision 6.
-std::string num(double v);
+// Numbers as the default stream format writes them: %g at precision 6, or
+// at the precision given.
+std::string num(double v, int precision = 6);
 
 // Writes the line and a line feed in one call, then flushes, so that lines
 // from several threads never interleave.

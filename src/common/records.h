@@ -22,5 +22,6 @@ struct fstat {
     double estimate = 0.0;
     double p_value = 1.1;
     double fdr = 1.0;
+    std::size_t size = 0;  // paired genes
     fdata data;
 };

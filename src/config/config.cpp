@@ -1,5 +1,7 @@
 #include "config/config.h"
 
+#include <climits>
+
 #include "common/records.h"
 
 double tscore = 10.0;
@@ -10,6 +12,12 @@ bool dump = false;
 std::string wt_method = "1";
 std::string adj_method = "11";
 weighting wt_kind = weighting::both;
+fdr_method fdr_kind = fdr_method::position;
+int min_size = 1;
+int max_size = INT_MAX;
+bool size_column = false;
+int digits = 6;
+bool verbose = false;
 
 void set_wt_method(const std::string& method) {
     wt_method = method;
@@ -18,6 +26,9 @@ void set_wt_method(const std::string& method) {
               : method == "1" ? weighting::both
                               : weighting::unknown;
 }
+
+read_counts set_file_counts;
+read_counts list_file_counts;
 
 // Objects of one file are destroyed in the reverse order of their
 // definitions: the tables go before the node pools they point into.

@@ -2,9 +2,12 @@
 
 #include <getopt.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "common/output.h"
 #include "config/config.h"
@@ -13,6 +16,12 @@ const char* const usage_line =
     "quorin -s gene_set -i gene_list [-g tscore] [-r adjust] [-w weight] [-p auto_p] "
     "[-t thread] [-o output] [-d outdata]";
 
+// Long-only options get values above any character.
+enum { opt_version = 256, opt_verbose, opt_fdr, opt_min_size, opt_max_size, opt_size, opt_digits };
+
+// Every name that getopt_long accepted before the long-only options came is
+// still an unambiguous prefix: none of them begins with w, h, ad, au, ts, th,
+// outp, outd, rank_s or rank_d.
 static const struct option long_options[] = {
     {"help", no_argument, nullptr, 'h'},
     {"rank_set", required_argument, nullptr, 's'},
@@ -24,6 +33,13 @@ static const struct option long_options[] = {
     {"thread", required_argument, nullptr, 't'},
     {"output", required_argument, nullptr, 'o'},
     {"outdata", required_argument, nullptr, 'd'},
+    {"version", no_argument, nullptr, opt_version},
+    {"verbose", no_argument, nullptr, opt_verbose},
+    {"fdr", required_argument, nullptr, opt_fdr},
+    {"min-size", required_argument, nullptr, opt_min_size},
+    {"max-size", required_argument, nullptr, opt_max_size},
+    {"size", no_argument, nullptr, opt_size},
+    {"digits", required_argument, nullptr, opt_digits},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -39,6 +55,50 @@ static int read_count(const char* text) {
 [[noreturn]] static void usage_exit(int status) {
     put_line(stdout, usage_line);
     std::exit(status);
+}
+
+[[noreturn]] static void version_exit() {
+    put_line(stdout, std::string("quorin ") + QUORIN_VERSION);
+    std::exit(0);
+}
+
+[[noreturn]] static void bad_value(const char* option, const char* value, const char* expected) {
+    fail(std::string("wrong value for --") + option + ": '" + value + "' (" + expected + ")");
+}
+
+// A whole decimal number from low to high, nothing else around it.
+static int whole_number(const char* option, const char* text, int low, int high, const char* expected) {
+    char* end = nullptr;
+    errno = 0;
+    long v = std::strtol(text, &end, 10);
+    bool digits_only = *text >= '0' && *text <= '9';
+    if (!digits_only || *end != '\0' || errno == ERANGE || v < low || v > high) bad_value(option, text, expected);
+    return static_cast<int>(v);
+}
+
+// Whether the word "--name[=value]" names (a prefix of) a long option with this value.
+static bool long_word_for(const char* word, int value) {
+    if (std::strncmp(word, "--", 2) != 0) return false;
+    std::string name(word + 2, std::strcspn(word + 2, "="));
+    for (const struct option* o = long_options; o->name; ++o)
+        if (o->val == value && std::strncmp(o->name, name.c_str(), name.size()) == 0) return true;
+    return false;
+}
+
+// The option as the parser saw it: the word of a long option, the letter of
+// a short one. An unknown or ambiguous long option leaves optopt 0 and the
+// parser past its word; a missing or unwanted value leaves the option's value
+// in optopt.
+static std::string offending_option(char** argv) {
+    const char* word = optind > 0 ? argv[optind - 1] : "";
+    if (optopt == 0 || long_word_for(word, optopt)) return word;
+    return std::string("-") + static_cast<char>(optopt);
+}
+
+static void check_sizes() {
+    if (min_size > max_size)
+        fail("wrong value for --min-size: " + std::to_string(min_size) + " is above --max-size " +
+             std::to_string(max_size));
 }
 
 void take_options(int argc, char** argv, run_files& files) {
@@ -66,7 +126,22 @@ void take_options(int argc, char** argv, run_files& files) {
             break;
         case 'o': files.output = optarg; mute = false; break;
         case 'd': files.outdata = optarg; dump = true; break;
-        default: fail("invalid option: ");  // the parser has named the option on stderr
+        case opt_version: version_exit();
+        case opt_verbose: verbose = true; break;
+        case opt_fdr:
+            if (std::strcmp(optarg, "bh") == 0)
+                fdr_kind = fdr_method::bh;
+            else if (std::strcmp(optarg, "position") == 0)
+                fdr_kind = fdr_method::position;
+            else
+                bad_value("fdr", optarg, "bh or position");
+            break;
+        case opt_min_size: min_size = whole_number("min-size", optarg, 1, INT_MAX, "a whole number from 1 on"); break;
+        case opt_max_size: max_size = whole_number("max-size", optarg, 1, INT_MAX, "a whole number from 1 on"); break;
+        case opt_size: size_column = true; break;
+        case opt_digits: digits = whole_number("digits", optarg, 1, 17, "a whole number from 1 to 17"); break;
+        default: fail("invalid option: " + offending_option(argv));  // the parser has also named it on stderr
         }
     }
+    check_sizes();
 }

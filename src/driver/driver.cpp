@@ -9,7 +9,10 @@
 #include "common/records.h"
 #include "config/config.h"
 #include "input/overlap.h"
+#include "results/table.h"
 #include "stats/tau_analysis.h"
+
+test_notes run_notes;
 
 unsigned thread_count(unsigned n, int threads) {
     if (n == 0) return 0;
@@ -20,8 +23,7 @@ unsigned thread_count(unsigned n, int threads) {
 static void append_record(struct fstat& record) {
     std::lock_guard<std::mutex> hold(thread_lock);
     if (!mute)
-        put_line(stdout, record.name + '\t' + num(record.pp) + '\t' + record.cor_dir + '\t' + num(record.tau) +
-                             '\t' + num(record.estimate) + '\t' + num(record.p_value));
+        put_line(stdout, result_fields(record));
     result_stats.push_back(std::move(record));
 }
 
@@ -43,14 +45,38 @@ static std::vector<double> auto_pp_values() {
     fail("x_n < 1");  // not reached: the test above has ended the run
 }
 
+static bool all_equal(const std::vector<double>& v) {
+    return std::all_of(v.begin(), v.end(), [&](double x) { return x == v[0]; });
+}
+
+// What --verbose reports of the sets a worker met, kept only when asked for.
+static void note_set(test_notes& notes, const std::string& name, const fdata& detail, bool tested) {
+    if (!verbose) return;
+    std::size_t n = detail.vec_x.size();
+    if (n == 0) notes.no_pairs.push_back(name);
+    if (n > 0 && !tested) notes.out_of_size.push_back(name);
+    if (!tested) return;
+    if (n < 5) notes.small.push_back(name);
+    if (n > 1 && (all_equal(detail.vec_x) || all_equal(detail.vec_y))) notes.constant.push_back(name);
+}
+
+static bool size_in_range(std::size_t n) {
+    return n >= static_cast<std::size_t>(min_size) && n <= static_cast<std::size_t>(max_size);
+}
+
 // Pairs and tests one gene set at the given PP values; the test with the
-// smallest p-value is kept, the earlier one on ties.
-static void test_set(const std::string& name, const list_index& list, const std::vector<double>& pps) {
+// smallest p-value is kept, the earlier one on ties. Sets without a paired
+// gene, or outside the size range, are not tested.
+static void test_set(const std::string& name, const list_index& list, const std::vector<double>& pps,
+                     test_notes& notes) {
     fdata detail;
     overlap_set(vemo_set.find(name)->second, list, detail.genes, detail.vec_x, detail.vec_y);
-    if (detail.vec_x.empty()) return;
+    bool tested = !detail.vec_x.empty() && size_in_range(detail.vec_x.size());
+    note_set(notes, name, detail, tested);
+    if (!tested) return;
     struct fstat record;
     record.p_value = 1.1;
+    record.size = detail.vec_x.size();
     if (wt_kind == weighting::unknown) stop_at_unknown_method(detail);
     set_ranks r;
     prepare_ranks(detail.vec_x, detail.vec_y, r);
@@ -83,12 +109,22 @@ static void test_set(const std::string& name, const list_index& list, const std:
     append_record(record);
 }
 
+static void add_notes(std::vector<std::string>& to, std::vector<std::string>& from) {
+    to.insert(to.end(), from.begin(), from.end());
+}
+
 static void run_queue(work_queue* queue, const std::vector<double>& pps) {
+    test_notes notes;
     for (;;) {
         std::size_t k = queue->next.fetch_add(1);
-        if (k >= queue->names.size()) return;
-        test_set(queue->names[k], queue->list, pps);
+        if (k >= queue->names.size()) break;
+        test_set(queue->names[k], queue->list, pps, notes);
     }
+    std::lock_guard<std::mutex> hold(thread_lock);
+    add_notes(run_notes.no_pairs, notes.no_pairs);
+    add_notes(run_notes.out_of_size, notes.out_of_size);
+    add_notes(run_notes.small, notes.small);
+    add_notes(run_notes.constant, notes.constant);
 }
 
 void performe_wrktf_analysis(work_queue* queue) { run_queue(queue, {0.5}); }
@@ -100,7 +136,7 @@ void performe_threading() {
     make_list_index(rank_data, queue.list);
     for (const auto& set : vemo_set) queue.names.push_back(set.first);
     unsigned threads = thread_count(static_cast<unsigned>(queue.names.size()), thread_n);
-    if (!mute) put_line(stdout, "Gene-set\tPP\tCor_dir\tTau\tEstimate\tP-value");
+    if (!mute) put_line(stdout, result_header());
     std::vector<std::thread> workers;
     for (unsigned t = 0; t < threads; ++t) {
         try {
@@ -114,4 +150,6 @@ void performe_threading() {
     // table the same for every thread count.
     std::sort(result_stats.begin(), result_stats.end(),
               [](const struct fstat& a, const struct fstat& b) { return a.name < b.name; });
+    for (auto* names : {&run_notes.no_pairs, &run_notes.out_of_size, &run_notes.small, &run_notes.constant})
+        std::sort(names->begin(), names->end());
 }

@@ -13,6 +13,15 @@ struct work_queue {
     list_index list;
 };
 
+// The sets --verbose names after testing, each list in byte order of name.
+struct test_notes {
+    std::vector<std::string> no_pairs;     // no gene in the gene list
+    std::vector<std::string> out_of_size;  // left out by --min-size or --max-size
+    std::vector<std::string> small;        // tested on fewer than 5 genes
+    std::vector<std::string> constant;     // set or list scores all equal: tau is 0
+};
+extern test_notes run_notes;
+
 // Tests every gene set of vemo_set on worker threads and leaves one record
 // per tested set in result_stats, in byte order of name.
 void performe_threading();

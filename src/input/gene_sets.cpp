@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -38,6 +39,9 @@ struct chunk_result {
     std::vector<std::string_view> set_names;
     std::vector<std::size_t> set_counts;  // records per set
     std::vector<set_record> records;
+    std::size_t lines = 0;
+    std::size_t below = 0;
+    std::vector<std::string_view> below_sets;  // with --verbose: sets of records below the cut-off
     bool wrong = false;
     std::string wrong_line;
 };
@@ -69,7 +73,10 @@ set_line_kind parse_set_line(std::string_view line, std::string_view& set, std::
     std::string_view name = line.substr(tab[2] + 1, tab[3] - tab[2] - 1);
     if (name.empty()) return set_line_kind::wrong;
     score = field_number(line.substr(tab[3] + 1, tab[4] - tab[3] - 1));
-    if (tscore > score) return set_line_kind::skip;
+    if (tscore > score) {
+        nth_piece(name, "; ", 0, set);
+        return set_line_kind::below;
+    }
     std::string_view piece;
     if (!nth_piece(name, "; ", 1, piece) || !nth_piece(piece, "|", 1, gene)) return set_line_kind::wrong;
     nth_piece(name, "; ", 0, set);
@@ -86,9 +93,15 @@ static void parse_chunk(std::string_view text, chunk_result& out) {
     std::string_view line, set, gene;
     double score;
     while (next_line(text, pos, line)) {
+        ++out.lines;
         trim_string(line);
         set_line_kind kind = parse_set_line(line, set, gene, score);
         if (kind == set_line_kind::skip) continue;
+        if (kind == set_line_kind::below) {
+            ++out.below;
+            if (verbose && (out.below_sets.empty() || out.below_sets.back() != set)) out.below_sets.push_back(set);
+            continue;
+        }
         if (kind == set_line_kind::wrong) {
             out.wrong = true;
             out.wrong_line.assign(line);
@@ -121,8 +134,10 @@ static std::uint64_t name_key(std::string_view name) {
 
 // Sorts one set's records by gene name, records of the same gene in file
 // order, and builds the table; the later record of a gene overwrites the
-// earlier one.
-static void build_table(const set_record* const* records, std::size_t count, gene_table& genes) {
+// earlier one. Returns how many records were overwritten, and the first
+// gene given twice.
+static std::size_t build_table(const set_record* const* records, std::size_t count, gene_table& genes,
+                               std::string_view& duplicate) {
     thread_local std::vector<keyed_value> sorted, spare;
     sorted.clear();
     for (std::size_t k = 0; k < count; ++k) sorted.push_back({name_key(records[k]->gene), k});
@@ -137,10 +152,15 @@ static void build_table(const set_record* const* records, std::size_t count, gen
                 return records[a.value]->gene < records[b.value]->gene;
             });
     }
+    std::size_t duplicates = 0;
     for (std::size_t k = 0; k < count; ++k) {
-        if (k + 1 < count && sorted[k + 1].key == sorted[k].key && gene(k + 1) == gene(k)) continue;
+        if (k + 1 < count && sorted[k + 1].key == sorted[k].key && gene(k + 1) == gene(k)) {
+            if (duplicates++ == 0) duplicate = gene(k);
+            continue;
+        }
         genes.emplace_hint(genes.end(), std::string(gene(k)), records[sorted[k].value]->score);
     }
+    return duplicates;
 }
 
 // Runs work(k) for k = 0 .. count - 1 on up to `threads` threads.
@@ -216,6 +236,32 @@ static std::vector<std::string_view> gather_sets(const std::vector<chunk_result>
     return names;
 }
 
+// Few names of each kind are kept: --verbose shows the first ones.
+static const std::size_t names_kept = 5;
+
+static void count_set_file(const std::vector<chunk_result>& results, const std::vector<std::string_view>& names,
+                           const std::vector<std::size_t>& duplicates,
+                           const std::vector<std::string_view>& duplicate, std::size_t records) {
+    read_counts& c = set_file_counts;
+    c = read_counts{};
+    c.records = records;
+    std::set<std::string_view> below_sets;
+    for (const chunk_result& r : results) {
+        c.lines += r.lines;
+        c.below += r.below;
+        below_sets.insert(r.below_sets.begin(), r.below_sets.end());
+    }
+    for (std::string_view s : below_sets) {
+        if (std::binary_search(names.begin(), names.end(), s)) continue;
+        if (c.sets_emptied++ < names_kept) c.emptied_names.emplace_back(s);
+    }
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        c.duplicates += duplicates[k];
+        if (duplicates[k] > 0 && verbose && c.duplicate_names.size() < names_kept)
+            c.duplicate_names.push_back(std::string(names[k]) + ": " + std::string(duplicate[k]));
+    }
+}
+
 void read_vemo_dataset_bed(std::string file_name) {
     vemo_set.clear();
     vemo_set_nodes.pools.clear();
@@ -248,11 +294,14 @@ void read_vemo_dataset_bed(std::string file_name) {
         vemo_set_nodes.pools.emplace_back(block + offsets[k] * node_bytes, size);
         tables.emplace_back(&vemo_set_nodes.pools.back());
     }
+    std::vector<std::size_t> duplicates(names.size());
+    std::vector<std::string_view> duplicate(names.size());
     run_parallel(names.size(), threads, [&](std::size_t k) {
-        build_table(records.data() + offsets[k], offsets[k + 1] - offsets[k], tables[k]);
+        duplicates[k] = build_table(records.data() + offsets[k], offsets[k + 1] - offsets[k], tables[k], duplicate[k]);
     });
     for (std::size_t k = 0; k < names.size(); ++k)
         vemo_set.emplace_hint(vemo_set.end(), std::string(names[k]), std::move(tables[k]));
+    count_set_file(results, names, duplicates, duplicate, records.size());
     release_file(bytes);
 
     if (adj_method[0] == '2') vemo_set_abs();

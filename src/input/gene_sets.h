@@ -13,5 +13,6 @@ void vemo_set_rev();
 // One line of the gene-set file, already cut at its carriage return: a
 // comment or empty line, a record below the cut-off, a record (set, gene and
 // score then hold its values; set and gene point into line), or a wrong line.
-enum class set_line_kind { skip, record, wrong };
+// A record below the cut-off is `below`, with set its set name.
+enum class set_line_kind { skip, below, record, wrong };
 set_line_kind parse_set_line(std::string_view line, std::string_view& set, std::string_view& gene, double& score);

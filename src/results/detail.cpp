@@ -17,8 +17,8 @@ static void write_block(std::FILE* f, const struct fstat& s) {
     put_line(f, "# Gene-set: " + s.name + " (" + s.cor_dir + ")");
     put_line(f, "Gene\tVec_x\tVec_y\tRank_x\tRank_y\tWeights");
     for (int k : rows)
-        put_line(f, d.genes[k] + '\t' + num(d.vec_x[k]) + '\t' + num(d.vec_y[k]) + '\t' + std::to_string(d.rank_x[k]) +
-                        '\t' + std::to_string(d.rank_y[k]) + '\t' + num(d.weights[k]));
+        put_line(f, d.genes[k] + '\t' + num(d.vec_x[k], digits) + '\t' + num(d.vec_y[k], digits) + '\t' + std::to_string(d.rank_x[k]) +
+                        '\t' + std::to_string(d.rank_y[k]) + '\t' + num(d.weights[k], digits));
     put_line(f, "//");
     put_line(f, "");
 }

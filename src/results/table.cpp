@@ -5,11 +5,19 @@
 #include "config/config.h"
 #include "results/adjust.h"
 
+std::string result_header() {
+    return std::string("Gene-set\t") + (size_column ? "Size\t" : "") + "PP\tCor_dir\tTau\tEstimate\tP-value";
+}
+
+std::string result_fields(const struct fstat& s) {
+    std::string size = size_column ? std::to_string(s.size) + '\t' : "";
+    return s.name + '\t' + size + num(s.pp, digits) + '\t' + s.cor_dir + '\t' + num(s.tau, digits) + '\t' +
+           num(s.estimate, digits) + '\t' + num(s.p_value, digits);
+}
+
 void write_table(std::FILE* f) {
-    put_line(f, "Gene-set\tPP\tCor_dir\tTau\tEstimate\tP-value\tFDR");
-    for (const struct fstat& s : result_stats)
-        put_line(f, s.name + '\t' + num(s.pp) + '\t' + s.cor_dir + '\t' + num(s.tau) + '\t' + num(s.estimate) +
-                        '\t' + num(s.p_value) + '\t' + num(s.fdr));
+    put_line(f, result_header() + "\tFDR");
+    for (const struct fstat& s : result_stats) put_line(f, result_fields(s) + '\t' + num(s.fdr, digits));
 }
 
 void close_output(std::FILE* f, const std::string& file_name) {

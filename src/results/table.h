@@ -6,6 +6,10 @@
 void print_result();
 // Adjusts the p-values, then writes the result table to the named file.
 void save_result(std::string file_name);
+// The columns of a result line up to the p-value, as the table and the
+// progress lines write them; the table adds the FDR.
+std::string result_header();
+std::string result_fields(const struct fstat& s);
 // Writes the table as it stands.
 void write_table(std::FILE* f);
 // Closes an output file, ending the run when anything written to it was lost.

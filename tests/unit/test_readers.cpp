@@ -58,7 +58,10 @@ set_line_kind model_line(const std::string& line, std::string& set, std::string&
     std::vector<std::string> fields = str_split(line, "\t");
     if (fields.size() < 6 || fields[3].empty()) return set_line_kind::wrong;
     score = std::atof(fields[4].c_str());
-    if (tscore > score) return set_line_kind::skip;
+    if (tscore > score) {
+        set = str_split(fields[3], "; ").empty() ? "" : str_split(fields[3], "; ")[0];
+        return set_line_kind::below;
+    }
     std::vector<std::string> pieces = str_split(fields[3], "; ");
     if (pieces.size() < 2) return set_line_kind::wrong;
     std::vector<std::string> parts = str_split(pieces[1], "|");
@@ -107,6 +110,9 @@ TEST(GeneSetLines, FastSplitReadsAsTheSplittingFunction) {
             set_line_kind want = model_line(line, want_set, want_gene, want_score);
             set_line_kind got = parse_set_line(line, set, gene, score);
             ASSERT_EQ(static_cast<int>(got), static_cast<int>(want)) << "line '" << line << "'";
+            if (want == set_line_kind::below) {
+                ASSERT_EQ(set, want_set) << "line '" << line << "'";
+            }
             if (want != set_line_kind::record) continue;
             ++records;
             ASSERT_EQ(set, want_set) << "line '" << line << "'";

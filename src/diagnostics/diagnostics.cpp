@@ -1,0 +1,70 @@
+#include "diagnostics/diagnostics.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "common/output.h"
+#include "common/records.h"
+#include "config/config.h"
+#include "driver/driver.h"
+
+static const std::size_t names_shown = 5;
+
+// "3 sets ...: A, B, C", the first few names and "..." for the rest.
+static std::string with_names(std::size_t count, const std::vector<std::string>& names) {
+    std::string text;
+    for (std::size_t k = 0; k < names.size() && k < names_shown; ++k) text += (k ? ", " : ": ") + names[k];
+    if (count > names.size() || names.size() > names_shown) text += ", ...";
+    return text;
+}
+
+static std::string count_of(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + ' ' + (n == 1 ? one : many);
+}
+
+static void say(const std::string& line) { put_line(stderr, line); }
+
+void report_reading(const std::string& gene_set_file, const std::string& gene_list_file) {
+    const read_counts& s = set_file_counts;
+    say("gene-set file " + gene_set_file + ": " + count_of(s.lines, "line", "lines") + ", " +
+        count_of(s.records, "record", "records") + " in " + count_of(vemo_set.size(), "set", "sets") + ", " +
+        count_of(s.below, "record", "records") + " scored below -g " + num(tscore));
+    if (s.sets_emptied > 0)
+        say(count_of(s.sets_emptied, "set", "sets") + " lost all their genes to -g" +
+            with_names(s.sets_emptied, s.emptied_names));
+    if (s.duplicates > 0)
+        say(count_of(s.duplicates, "gene", "genes") + " given twice in one set, the later line wins" +
+            with_names(s.duplicates, s.duplicate_names));
+    const read_counts& l = list_file_counts;
+    say("gene list " + gene_list_file + ": " + count_of(l.lines, "line", "lines") + ", " +
+        count_of(rank_data.size(), "gene", "genes"));
+    if (l.duplicates > 0)
+        say(count_of(l.duplicates, "gene", "genes") + " given twice in the gene list, the later line wins" +
+            with_names(l.duplicates, l.duplicate_names));
+    if (s.below > s.records)
+        say("warning: most gene-set records (" + std::to_string(s.below) + " of " +
+            std::to_string(s.below + s.records) + ") score below -g " + num(tscore) +
+            "; signed or small set scores need a lower cut-off, such as -g -1000");
+}
+
+void report_testing() {
+    const test_notes& t = run_notes;
+    say(count_of(result_stats.size(), "set", "sets") + " tested");
+    if (!t.no_pairs.empty())
+        say(count_of(t.no_pairs.size(), "set", "sets") + " with no gene in the gene list" +
+            with_names(t.no_pairs.size(), t.no_pairs));
+    if (!t.out_of_size.empty())
+        say(count_of(t.out_of_size.size(), "set", "sets") + " left out by --min-size or --max-size" +
+            with_names(t.out_of_size.size(), t.out_of_size));
+    if (!t.small.empty())
+        say(count_of(t.small.size(), "set", "sets") + " tested on fewer than 5 genes" +
+            with_names(t.small.size(), t.small));
+    if (!t.constant.empty())
+        say(count_of(t.constant.size(), "set", "sets") +
+            " whose paired set scores or list scores are all equal, so tau is 0" +
+            with_names(t.constant.size(), t.constant));
+    if (!vemo_set.empty() && t.no_pairs.size() == vemo_set.size())
+        say("warning: no gene of any set is in the gene list; names must match exactly (case and blanks "
+            "count), so check that both files use the same identifiers and that the gene list's first "
+            "column holds the genes");
+}
