@@ -35,7 +35,7 @@ struct read_counts {
     std::size_t records = 0;     // records stored; a gene given twice counts twice
     std::size_t below = 0;       // gene-set records scored below the cut-off
     std::size_t duplicates = 0;  // records that replaced an earlier one of their gene
-    std::vector<std::string> duplicate_names;  // "set: gene" in the gene-set file
+    std::vector<std::string> duplicate_names;  // "gene in set" in the gene-set file
     std::size_t sets_emptied = 0;              // sets whose every record is below the cut-off
     std::vector<std::string> emptied_names;
 };

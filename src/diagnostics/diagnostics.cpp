@@ -30,16 +30,16 @@ void report_reading(const std::string& gene_set_file, const std::string& gene_li
         count_of(s.records, "record", "records") + " in " + count_of(vemo_set.size(), "set", "sets") + ", " +
         count_of(s.below, "record", "records") + " scored below -g " + num(tscore));
     if (s.sets_emptied > 0)
-        say(count_of(s.sets_emptied, "set", "sets") + " lost all their genes to -g" +
+        say(count_of(s.sets_emptied, "set", "sets") + " with every record below -g" +
             with_names(s.sets_emptied, s.emptied_names));
     if (s.duplicates > 0)
-        say(count_of(s.duplicates, "gene", "genes") + " given twice in one set, the later line wins" +
+        say(count_of(s.duplicates, "gene", "genes") + " given twice in one set (the later line wins)" +
             with_names(s.duplicates, s.duplicate_names));
     const read_counts& l = list_file_counts;
     say("gene list " + gene_list_file + ": " + count_of(l.lines, "line", "lines") + ", " +
         count_of(rank_data.size(), "gene", "genes"));
     if (l.duplicates > 0)
-        say(count_of(l.duplicates, "gene", "genes") + " given twice in the gene list, the later line wins" +
+        say(count_of(l.duplicates, "gene", "genes") + " given twice in the gene list (the later line wins)" +
             with_names(l.duplicates, l.duplicate_names));
     if (s.below > s.records)
         say("warning: most gene-set records (" + std::to_string(s.below) + " of " +

@@ -258,7 +258,7 @@ static void count_set_file(const std::vector<chunk_result>& results, const std::
     for (std::size_t k = 0; k < names.size(); ++k) {
         c.duplicates += duplicates[k];
         if (duplicates[k] > 0 && verbose && c.duplicate_names.size() < names_kept)
-            c.duplicate_names.push_back(std::string(names[k]) + ": " + std::string(duplicate[k]));
+            c.duplicate_names.push_back(std::string(duplicate[k]) + " in " + std::string(names[k]));
     }
 }
 

@@ -3,6 +3,10 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <random>
+#include <vector>
+#include <algorithm>
+#include <cmath>
 
 #include "common/output.h"
 #include "common/records.h"
@@ -55,6 +59,73 @@ TEST(Adjust, TiesCapsAndEdges) {
     result_stats.clear();
     adjust_p_values();
     EXPECT_TRUE(result_stats.empty());
+}
+
+// Benjamini-Hochberg as written: the FDR of the i-th smallest p-value is the
+// smallest n * p_j / j over j >= i, capped at 1.
+static std::vector<double> step_up_by_definition(std::vector<double> p) {
+    std::sort(p.begin(), p.end());
+    std::size_t n = p.size();
+    std::vector<double> q(n, 1.0);
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = i; j < n; ++j) q[i] = std::min(q[i], (static_cast<double>(n) * p[j]) / (1.0 + j));
+    return q;
+}
+
+TEST(Adjust, StepUpTakesTheRunningMinimumAndOrdersByFdrPValueName) {
+    fdr_kind = fdr_method::bh;
+    // 0.01 at the first of three would be 0.03, 0.011 at the second 0.0165;
+    // the running minimum from 0.012 down gives all three 0.012.
+    result_stats = {record("a", 0.01), record("b", 0.011), record("c", 0.012)};
+    adjust_p_values();
+    ASSERT_EQ(result_stats.size(), 3u);
+    EXPECT_EQ(result_stats[0].name, "a");
+    EXPECT_EQ(result_stats[1].name, "b");
+    EXPECT_EQ(result_stats[2].name, "c");
+    for (const auto& s : result_stats) EXPECT_EQ(s.fdr, (3 * 0.012) / 3);
+
+    // Equal p-values share the FDR and are listed by name; a large ratio is capped.
+    result_stats = {record("z", 0.04), record("y", 0.04), record("x", 0.9)};
+    adjust_p_values();
+    EXPECT_EQ(result_stats[0].name, "y");
+    EXPECT_EQ(result_stats[1].name, "z");
+    EXPECT_EQ(result_stats[0].fdr, (3 * 0.04) / 2);
+    EXPECT_EQ(result_stats[1].fdr, (3 * 0.04) / 2);
+    EXPECT_EQ(result_stats[2].fdr, 0.9);
+
+    result_stats = {record("a", 0.6), record("b", 0.7)};  // 1.2 at the first: capped by the second's 0.7
+    adjust_p_values();
+    EXPECT_EQ(result_stats[0].fdr, 0.7);
+    EXPECT_EQ(result_stats[1].fdr, 0.7);
+
+    result_stats = {record("nan", NAN), record("b", 0.5)};  // a NaN p-value goes last, FDR 1
+    adjust_p_values();
+    EXPECT_EQ(result_stats[0].name, "b");
+    EXPECT_EQ(result_stats[0].fdr, 1.0);
+    EXPECT_EQ(result_stats[1].name, "nan");
+    EXPECT_EQ(result_stats[1].fdr, 1.0);
+
+    std::mt19937 rng(5);
+    for (int round = 0; round < 300; ++round) {
+        std::vector<double> p;
+        result_stats.clear();
+        int n = 1 + static_cast<int>(rng() % 60);
+        for (int k = 0; k < n; ++k) {
+            // Few distinct values, so that ties are common.
+            p.push_back(rng() % 3 ? (rng() % 20) / 400.0 : std::ldexp(1.0, -static_cast<int>(rng() % 40)));
+            result_stats.push_back(record("s" + std::to_string(k), p.back()));
+        }
+        adjust_p_values();
+        std::vector<double> want = step_up_by_definition(p);
+        for (int k = 0; k < n; ++k) {
+            ASSERT_EQ(result_stats[k].fdr, want[k]);
+            if (k > 0) {
+                ASSERT_FALSE(result_stats[k].fdr < result_stats[k - 1].fdr);
+            }
+        }
+    }
+    result_stats.clear();
+    fdr_kind = fdr_method::position;
 }
 
 TEST(Numbers, DefaultStreamFormat) {
