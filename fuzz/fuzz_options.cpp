@@ -30,6 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     dump = false;
     set_wt_method("1");
     adj_method = "11";
+    fdr_kind = fdr_method::position;
+    min_size = 1;
+    max_size = 2147483647;
+    size_column = false;
+    digits = 6;
+    verbose = false;
     run_files files;
     int status = run_guarded([&] { take_options(static_cast<int>(words.size()), argv.data(), files); });
     if (status == 0 || status == 1) return 0;
@@ -39,5 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (thread_n < 1) std::abort();            // the driver divides the sets by it
     if (mute && !files.output.empty()) std::abort();  // -o names the file and clears mute
     if (!dump && !files.outdata.empty()) std::abort();
+    if (min_size < 1 || min_size > max_size) std::abort();  // a size range that holds some set
+    if (digits < 1 || digits > 17) std::abort();             // the number formats' precision
     return 0;
 }
