@@ -36,6 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     size_column = false;
     digits = 6;
     verbose = false;
+    permutations = 0;
+    exceed = 20;
+    seed = 1;
     run_files files;
     int status = run_guarded([&] { take_options(static_cast<int>(words.size()), argv.data(), files); });
     if (status == 0 || status == 1) return 0;
@@ -47,5 +50,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (!dump && !files.outdata.empty()) std::abort();
     if (min_size < 1 || min_size > max_size) std::abort();  // a size range that holds some set
     if (digits < 1 || digits > 17) std::abort();             // the number formats' precision
+    if (permutations < 0 || permutations > 10000000 || exceed < 1) std::abort();
     return 0;
 }

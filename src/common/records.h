@@ -23,5 +23,7 @@ struct fstat {
     double p_value = 1.1;
     double fdr = 1.0;
     std::size_t size = 0;  // paired genes
+    long long permutations = 0;  // drawn for a permutation p-value; all orderings when exact
+    bool exact = false;
     fdata data;
 };

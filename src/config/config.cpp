@@ -18,6 +18,9 @@ int max_size = INT_MAX;
 bool size_column = false;
 int digits = 6;
 bool verbose = false;
+long long permutations = 0;
+long long exceed = 20;
+unsigned long long seed = 1;
 
 void set_wt_method(const std::string& method) {
     wt_method = method;

@@ -22,6 +22,9 @@ extern int max_size;         // --max-size: most paired genes a tested set has
 extern bool size_column;     // --size
 extern int digits;           // --digits: significant digits of the numbers written
 extern bool verbose;         // --verbose
+extern long long permutations;  // --permutations: 0 for the analytic p-value
+extern long long exceed;        // --exceed: the sequential stop
+extern unsigned long long seed;  // --seed
 
 // wt_method as the tests read it, parsed once when it is set.
 enum class weighting { both, list, set, unknown };

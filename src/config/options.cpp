@@ -17,7 +17,10 @@ const char* const usage_line =
     "[-t thread] [-o output] [-d outdata]";
 
 // Long-only options get values above any character.
-enum { opt_version = 256, opt_verbose, opt_fdr, opt_min_size, opt_max_size, opt_size, opt_digits };
+enum {
+    opt_version = 256, opt_verbose, opt_fdr, opt_min_size, opt_max_size, opt_size, opt_digits,
+    opt_permutations, opt_exceed, opt_seed
+};
 
 // Every name that getopt_long accepted before the long-only options came is
 // still an unambiguous prefix: none of them begins with w, h, ad, au, ts, th,
@@ -40,6 +43,9 @@ static const struct option long_options[] = {
     {"max-size", required_argument, nullptr, opt_max_size},
     {"size", no_argument, nullptr, opt_size},
     {"digits", required_argument, nullptr, opt_digits},
+    {"permutations", required_argument, nullptr, opt_permutations},
+    {"exceed", required_argument, nullptr, opt_exceed},
+    {"seed", required_argument, nullptr, opt_seed},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -67,13 +73,14 @@ static int read_count(const char* text) {
 }
 
 // A whole decimal number from low to high, nothing else around it.
-static int whole_number(const char* option, const char* text, int low, int high, const char* expected) {
+static unsigned long long whole_number(const char* option, const char* text, unsigned long long low,
+                                       unsigned long long high, const char* expected) {
     char* end = nullptr;
     errno = 0;
-    long v = std::strtol(text, &end, 10);
+    unsigned long long v = std::strtoull(text, &end, 10);
     bool digits_only = *text >= '0' && *text <= '9';
     if (!digits_only || *end != '\0' || errno == ERANGE || v < low || v > high) bad_value(option, text, expected);
-    return static_cast<int>(v);
+    return v;
 }
 
 // Whether the word "--name[=value]" names (a prefix of) a long option with this value.
@@ -136,10 +143,16 @@ void take_options(int argc, char** argv, run_files& files) {
             else
                 bad_value("fdr", optarg, "bh or position");
             break;
-        case opt_min_size: min_size = whole_number("min-size", optarg, 1, INT_MAX, "a whole number from 1 on"); break;
-        case opt_max_size: max_size = whole_number("max-size", optarg, 1, INT_MAX, "a whole number from 1 on"); break;
+        case opt_min_size: min_size = static_cast<int>(whole_number("min-size", optarg, 1, INT_MAX, "a whole number from 1 on")); break;
+        case opt_max_size: max_size = static_cast<int>(whole_number("max-size", optarg, 1, INT_MAX, "a whole number from 1 on")); break;
         case opt_size: size_column = true; break;
-        case opt_digits: digits = whole_number("digits", optarg, 1, 17, "a whole number from 1 to 17"); break;
+        case opt_digits: digits = static_cast<int>(whole_number("digits", optarg, 1, 17, "a whole number from 1 to 17")); break;
+        case opt_permutations:
+            permutations = static_cast<long long>(
+                whole_number("permutations", optarg, 1, 10000000, "a whole number from 1 to 10000000"));
+            break;
+        case opt_exceed: exceed = static_cast<long long>(whole_number("exceed", optarg, 1, 10000000, "a whole number from 1 to 10000000")); break;
+        case opt_seed: seed = whole_number("seed", optarg, 0, ~0ull, "a whole number from 0 to 18446744073709551615"); break;
         default: fail("invalid option: " + offending_option(argv));  // the parser has also named it on stderr
         }
     }

@@ -50,6 +50,12 @@ void report_reading(const std::string& gene_set_file, const std::string& gene_li
 void report_testing() {
     const test_notes& t = run_notes;
     say(count_of(result_stats.size(), "set", "sets") + " tested");
+    if (permutations > 0) {
+        long long drawn = 0, exact = 0;
+        for (const struct fstat& s : result_stats) (s.exact ? exact : drawn) += s.permutations;
+        say(std::to_string(drawn) + " random permutations and " + std::to_string(exact) +
+            " orderings of exactly enumerated sets, seed " + std::to_string(seed));
+    }
     if (!t.no_pairs.empty())
         say(count_of(t.no_pairs.size(), "set", "sets") + " with no gene in the gene list" +
             with_names(t.no_pairs.size(), t.no_pairs));

@@ -9,6 +9,7 @@
 #include "common/records.h"
 #include "config/config.h"
 #include "input/overlap.h"
+#include "permutation/permutation_test.h"
 #include "results/table.h"
 #include "stats/tau_analysis.h"
 
@@ -98,6 +99,12 @@ static void test_set(const std::string& name, const list_index& list, const std:
     if (kept == tests.size()) {
         // No test gave a p-value below 1.1: the record keeps its start values.
         record.name = name;
+    }
+    if (permutations > 0) {
+        permutation_p perm = permutation_test(name, r, pps);
+        record.p_value = perm.p_value;
+        record.permutations = perm.done;
+        record.exact = perm.exact;
     }
     // Only the detail file reads the per-gene detail.
     if (dump && kept < tests.size()) {

@@ -5,14 +5,19 @@
 #include "config/config.h"
 #include "results/adjust.h"
 
+// A permutation p-value comes with the set's size and the permutations behind it.
+static bool sizes_shown() { return size_column || permutations > 0; }
+
 std::string result_header() {
-    return std::string("Gene-set\t") + (size_column ? "Size\t" : "") + "PP\tCor_dir\tTau\tEstimate\tP-value";
+    return std::string("Gene-set\t") + (sizes_shown() ? "Size\t" : "") + "PP\tCor_dir\tTau\tEstimate\t" +
+           (permutations > 0 ? "Permutations\t" : "") + "P-value";
 }
 
 std::string result_fields(const struct fstat& s) {
-    std::string size = size_column ? std::to_string(s.size) + '\t' : "";
+    std::string size = sizes_shown() ? std::to_string(s.size) + '\t' : "";
+    std::string drawn = permutations == 0 ? "" : s.exact ? "exact\t" : std::to_string(s.permutations) + '\t';
     return s.name + '\t' + size + num(s.pp, digits) + '\t' + s.cor_dir + '\t' + num(s.tau, digits) + '\t' +
-           num(s.estimate, digits) + '\t' + num(s.p_value, digits);
+           num(s.estimate, digits) + '\t' + drawn + num(s.p_value, digits);
 }
 
 void write_table(std::FILE* f) {

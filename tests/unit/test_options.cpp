@@ -32,6 +32,9 @@ static void reset() {
     size_column = false;
     digits = 6;
     verbose = false;
+    permutations = 0;
+    exceed = 20;
+    seed = 1;
 }
 
 // The long options as they were before the long-only ones came: every prefix

@@ -1,0 +1,21 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "stats/tau_analysis.h"
+
+// A permutation p-value for one set: the list scores are permuted among the
+// set's paired genes, and the share of pairings whose statistic (see
+// null_statistic.h) is at least the observed one is the p-value.
+//   - When n! <= permutations, every ordering is visited once: p is the
+//     exact share, counting the observed pairing itself.
+//   - Otherwise random orderings are drawn until `exceed` of them were at
+//     least as extreme, or `permutations` were drawn (a sequential stop),
+//     and p = (1 + at least as extreme) / (1 + drawn).
+struct permutation_p {
+    double p_value = 1.0;
+    long long done = 0;
+    bool exact = false;
+};
+
+permutation_p permutation_test(const std::string& set_name, const set_ranks& r, const std::vector<double>& pps);
