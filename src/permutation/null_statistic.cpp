@@ -27,63 +27,64 @@ void make_null_model(const set_ranks& r, const std::vector<double>& pps, weighti
     m.root_n = std::sqrt(static_cast<double>(n));
 }
 
-// The weights of the pairing, [element][PP], as the method makes them.
-static void pairing_weights(const null_model& m, const std::vector<int>& pairing, null_scratch& s) {
-    std::size_t p = m.rank_weight.size();
-    s.weights.resize(m.n * p);
-    for (int i = 0; i < m.n; ++i) {
-        int mx = m.method == weighting::list ? 0 : m.magnitude_x[i];
-        int my = m.method == weighting::set ? 0 : m.magnitude_y[pairing[i]];
-        for (std::size_t k = 0; k < p; ++k) {
-            const std::vector<double>& w = m.rank_weight[k];
-            double v = m.method == weighting::set ? w[mx] : m.method == weighting::list ? w[my] : std::sqrt(w[mx] * w[my]);
-            s.weights[i * p + k] = v;
+// The statistic at P PP values, the loops over them unrolled.
+template <int P>
+static double statistic(const null_model& m, const std::vector<int>& pairing, null_scratch& s) {
+    int n = m.n;
+    s.weights.resize(static_cast<std::size_t>(n) * P);
+    s.y.resize(n);
+    double sum[P] = {}, squares[P] = {};
+    for (int i = 0; i < n; ++i) {
+        int j = pairing[i];
+        s.y[i] = m.rank_y[j];
+        for (int q = 0; q < P; ++q) {
+            const double* w = m.rank_weight[q].data();
+            double v = m.method == weighting::set    ? w[m.magnitude_x[i]]
+                       : m.method == weighting::list ? w[m.magnitude_y[j]]
+                                                     : std::sqrt(w[m.magnitude_x[i]] * w[m.magnitude_y[j]]);
+            s.weights[i * P + q] = v;
+            sum[q] += v;
+            squares[q] += v * v;
         }
     }
-}
-
-double null_statistic(const null_model& m, const std::vector<int>& pairing, null_scratch& s) {
-    int n = m.n;
-    std::size_t p = m.rank_weight.size();
-    pairing_weights(m, pairing, s);
-    s.y.resize(n);
-    for (int i = 0; i < n; ++i) s.y[i] = m.rank_y[pairing[i]];
-    s.tree.assign((n + 1) * p, 0.0);
-    double t[5] = {0, 0, 0, 0, 0}, total[5] = {0, 0, 0, 0, 0};
     // Elements in ascending x rank, one run of equal x ranks at a time: an
-    // element pairs with every element of earlier runs, sgn(dx) = 1, and
-    // sgn(dy) splits those by y rank, read from the tree. Ties in y add 0.
+    // element pairs with every element of earlier runs, where sgn(dx) = 1,
+    // and sgn(dy) splits those by y rank: the tree gives the weight below
+    // its y rank, `at` the weight at it (ties in y add 0), the rest is above.
+    s.tree.assign(static_cast<std::size_t>(n + 1) * P, 0.0);
+    s.at.assign(static_cast<std::size_t>(n + 1) * P, 0.0);
+    double t[P] = {}, total[P] = {};
     for (int a = 0; a < n;) {
         int b = m.run_end[a];
         for (int k = a; k < b; ++k) {
-            int i = m.by_x[k];
-            double below[5] = {0, 0, 0, 0, 0}, upto[5] = {0, 0, 0, 0, 0};
-            for (int node = s.y[i] - 1; node > 0; node -= node & -node)
-                for (std::size_t q = 0; q < p; ++q) below[q] += s.tree[node * p + q];
-            for (int node = s.y[i]; node > 0; node -= node & -node)
-                for (std::size_t q = 0; q < p; ++q) upto[q] += s.tree[node * p + q];
-            for (std::size_t q = 0; q < p; ++q) t[q] += s.weights[i * p + q] * (below[q] - (total[q] - upto[q]));
+            int i = m.by_x[k], y = s.y[i];
+            double below[P] = {};
+            for (int node = y - 1; node > 0; node -= node & -node)
+                for (int q = 0; q < P; ++q) below[q] += s.tree[node * P + q];
+            for (int q = 0; q < P; ++q)
+                t[q] += s.weights[i * P + q] * (2 * below[q] + s.at[y * P + q] - total[q]);
         }
         for (int k = a; k < b; ++k) {
-            int i = m.by_x[k];
-            for (int node = s.y[i]; node <= n; node += node & -node)
-                for (std::size_t q = 0; q < p; ++q) s.tree[node * p + q] += s.weights[i * p + q];
-            for (std::size_t q = 0; q < p; ++q) total[q] += s.weights[i * p + q];
+            int i = m.by_x[k], y = s.y[i];
+            for (int node = y; node <= n; node += node & -node)
+                for (int q = 0; q < P; ++q) s.tree[node * P + q] += s.weights[i * P + q];
+            for (int q = 0; q < P; ++q) {
+                s.at[y * P + q] += s.weights[i * P + q];
+                total[q] += s.weights[i * P + q];
+            }
         }
         a = b;
     }
     double best = 0;
-    for (std::size_t q = 0; q < p; ++q) {
-        double sum = 0, squares = 0;
-        for (int i = 0; i < n; ++i) {
-            double w = s.weights[i * p + q];
-            sum += w;
-            squares += w * w;
-        }
-        double pairs = (sum * sum - squares) / 2;
+    for (int q = 0; q < P; ++q) {
+        double pairs = (sum[q] * sum[q] - squares[q]) / 2;
         double tau = pairs > 0 ? t[q] / pairs : 0.0;
-        double limit = squares > 0 ? sum / std::sqrt(squares) / m.root_n : 0.0;
+        double limit = squares[q] > 0 ? sum[q] / std::sqrt(squares[q]) / m.root_n : 0.0;
         best = std::max(best, std::fabs(1.5 * tau * limit * m.root_n));
     }
     return best;
+}
+
+double null_statistic(const null_model& m, const std::vector<int>& pairing, null_scratch& s) {
+    return m.rank_weight.size() == 1 ? statistic<1>(m, pairing, s) : statistic<5>(m, pairing, s);
 }

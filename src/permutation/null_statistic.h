@@ -28,12 +28,14 @@ struct null_model {
     double root_n = 0;
 };
 
+// For one PP value, or the five of -p.
 void make_null_model(const set_ranks& r, const std::vector<double>& pps, weighting method, null_model& m);
 
 // Working space of null_statistic, reused across pairings.
 struct null_scratch {
     std::vector<double> weights;  // [element][PP]
     std::vector<double> tree;     // Fenwick tree over y ranks, [node][PP]
+    std::vector<double> at;       // the weight inserted at each y rank, [rank][PP]
     std::vector<int> y;
 };
 
