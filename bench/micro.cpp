@@ -17,7 +17,7 @@
 #include "reference.h"
 #include "results/records.h"
 #include "stats/gene_set_test.h"
-#include "stats/pair_pass.h"
+#include "stats/pair_pass_internal.h"
 #include "stats/ranks.h"
 #include "stats/tau.h"
 #include "stats/weights.h"

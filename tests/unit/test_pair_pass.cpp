@@ -6,7 +6,7 @@
 #include <random>
 
 #include "reference.h"
-#include "stats/pair_pass.h"
+#include "stats/pair_pass_internal.h"
 #include "stats/ranks.h"
 #include "stats/tau.h"
 #include "stats/weights.h"
