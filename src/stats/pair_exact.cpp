@@ -3,16 +3,27 @@
 //
 // When the order of the adds does not matter: let m1 <= m2 be the two
 // smallest weights and pmin = fl(m1 * m2). Rounding is monotone, so every
-// pair weight p >= pmin. If pmin is a normal float, every float p >= pmin is a
-// whole multiple of g = ulp(pmin) = 2^-s, and so is every partial sum of W and
-// of T. If moreover W < 2^64 g (checked against the bound
-// 1/2 (sum f)^2 (1 + 2^-20) >= sum over pairs of f_i f_j (1 + 2^-24)), every
-// partial sum, and |T| <= W, is a multiple of g below 2^64 g: it fits the
-// 64-bit significand of long double, so every add of the straightforward
-// pass is exact and W and T are the exact sums, whatever the order. The fast
-// paths therefore add the whole numbers k = p * 2^s exactly, in any order,
-// and scale the totals back by 2^-s. Scaling by a power of two commutes with
-// rounding while nothing leaves the normal range, so k = fl(f_i 2^s * f_j).
+// pair weight p >= pmin.
+//  1. All weights positive and finite, at least two, fewer than 2^22:
+//     checked at the top of exact_shift.
+//  2. The exact product m1 * m2 >= FLT_MIN (checked in exact_shift, in double
+//     where it is exact), so every product keeps 24 bits: then every float
+//     p >= pmin is a whole multiple of g = ulp(pmin) = 2^-s (s from
+//     exact_shift), and so is every partial sum of W and of T.
+//  3. W < 2^64 g, checked in exact_shift against the bound
+//     1/2 (sum f)^2 (1 + 2^-20) >= sum over pairs of f_i f_j (1 + 2^-24).
+//     Then every partial sum, and |T| <= W, is a multiple of g below 2^64 g:
+//     it fits the 64-bit significand of long double, so every add of the
+//     straightforward pass is exact and W and T are the exact sums, whatever
+//     the order.
+//  4. The kernels add k = p * 2^s = fl(f_i 2^s * f_j) (scaled) as whole
+//     numbers: scaling by a power of two commutes with rounding while every
+//     product and scaled weight stays normal, by 2 and by the range checks on
+//     top * 2^s and m1 * 2^s in exact_shift. k >= 2^23, so k is whole.
+//  5. The whole numbers add without loss: 64-bit lanes and 128-bit totals
+//     (exact_avx512, scalar_row), or double lanes of exact parts flushed
+//     before they could round (split_big, flush_after, flush), and
+//     exact_pair_sums scales the totals back by 2^-s.
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -37,8 +48,10 @@ int exact_shift(const std::vector<float>& f) {
         top = std::fmax(top, v);
         sum += v;
     }
+    // The exact product (48 bits, exact in double), not its float: a product
+    // just below the normal range can round up to FLT_MIN.
+    if (!(static_cast<double>(m1) * m2 >= FLT_MIN)) return -1;
     float pmin = m1 * m2;
-    if (!(pmin >= FLT_MIN)) return -1;
     int s = 23 - std::ilogb(pmin);
     double bound = 0.5 * sum * sum * (1 + std::ldexp(1.0, -20));
     if (!(std::ldexp(bound, s) < std::ldexp(1.0, 64))) return -1;

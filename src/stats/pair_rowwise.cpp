@@ -1,16 +1,28 @@
 // The row-by-row pass, for weights whose whole pass is not provably exact.
 //
-// The partial sums of
-// one chain (W, or T) inside row i are acc + the terms of the row in order.
-// If every partial sum of the row stays in the binade [2^e, 2^(e+1)) of acc
-// (in magnitude, same sign), every value the chain takes is a multiple of
-// G = 2^(e-63), and each add rounds acc + t to the nearest multiple of G.
-// With K = acc / G a whole number, K + t/G rounds to K + RN(t/G) unless t/G
-// lies exactly halfway between two whole numbers: then the even K wins, which
-// depends on K. So a run of terms without such a tie adds exactly
-// G * sum RN(t_j / G), whatever the order; the few blocks that hold a tie are
-// added term by term, from the exact value the chain has there. A row that may
-// leave the binade is added term by term as the straightforward pass does.
+// The partial sums of one chain (W, or T) inside row i are acc + the terms
+// t_j = fl(fi * f[j]) of the row in order.
+//  1. Every partial sum of the row stays in the binade [2^e, 2^(e+1)) of acc
+//     (in magnitude, same sign): checked in exact_range against the bound on
+//     the terms from the prefix sums (add_range); ranges that fail are halved,
+//     and short ones added term by term. Then every value the chain takes is
+//     a multiple of G = 2^(e-63), and each add rounds acc + t to the nearest
+//     multiple of G. With K = acc / G whole, K + t/G rounds to K + RN(t/G)
+//     unless t/G lies exactly halfway between two whole numbers: then the
+//     even K wins, which depends on K. So a run of terms without such a tie
+//     adds exactly G * sum RN(t_j / G), whatever the order.
+//  2. The halfway cases are found, not assumed away: row_terms_avx512 stops
+//     at the first block of sixteen that holds one, and exact_range adds that
+//     block term by term from the exact value the chain has there.
+//  3. t_j / G is computed as k = fl(fi_scaled * f[j]), fi_scaled = fi 2^(63-e)
+//     a normal float (checked in exact_range). k = t_j 2^(63-e) needs the
+//     exact product fi * f[j] >= FLT_MIN: a subnormal t_j keeps fewer bits
+//     than k. exact_range checks fi * (smallest weight before the range, from
+//     the prefix minima) >= FLT_MIN, exact in double, or else e >= -61: then
+//     G >= 2^-124, a subnormal t_j < 2^-126 <= G/4 leaves the chain unchanged,
+//     and k <= 2^-2 rounds to 0 as well. A k below the normal range from a
+//     normal t_j rounds to 0 the same way.
+//  4. The products are finite and positive: rowwise_applies.
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
@@ -22,8 +34,8 @@
 
 // Adds RN(k), k = fi_scaled * f[j] (times sgn(yi - y[j]) when signed), for j
 // from `from` on, up to the first block of sixteen that holds a halfway k.
-// Returns the start of that block, or count. fi_scaled = fi * 2^s exactly, so
-// k = fl(fi * f[j]) * 2^s exactly: a float k of at least 2^23 is a whole
+// Returns the start of that block, or count. Where exact_range lets it run,
+// RN(k) = RN(fl(fi * f[j]) * 2^s) (condition 3): a float k of at least 2^23 is a whole
 // number and converts as it is; only smaller ones are rounded, in double.
 __attribute__((target("avx512f,avx512dq,avx512vl"))) static int row_terms_avx512(float fi_scaled, const float* f,
                                                                                   const int* y, int yi, int from,
@@ -100,7 +112,7 @@ static double pow2(int e) {
 // when the partial sums may leave the binade of acc. The checks work on acc
 // rounded to double, with margins far above that rounding.
 static bool exact_range(long double& acc, float fi, const float* f, const int* y, int yi, int from, int to,
-                        bool signed_terms, double bound) {
+                        bool signed_terms, double bound, float smallest) {
     double mag = std::fabs(static_cast<double>(acc));
     if (!(mag >= 0x1p-900 && mag <= 0x1p900)) return false;  // zero, or far outside what weights give
     int e = std::ilogb(mag);
@@ -112,6 +124,9 @@ static bool exact_range(long double& acc, float fi, const float* f, const int* y
     // fi * 2^(63 - e) must be a normal float for the products to scale exactly.
     double fi_scaled = fi * pow2(63 - e);
     if (!(fi_scaled >= 0x1p-100 && fi_scaled < 0x1p120)) return false;
+    // No product may be subnormal, unless G is so large that it adds nothing
+    // either way. fi * smallest is exact in double (48 bits).
+    if (!(static_cast<double>(fi) * smallest >= FLT_MIN || e >= -61)) return false;
     for (int j = from; j < to;) {
         long long sum;
         int stop = row_terms_avx512(static_cast<float>(fi_scaled), f, y, yi, j, to, signed_terms, sum);
@@ -123,21 +138,29 @@ static bool exact_range(long double& acc, float fi, const float* f, const int* y
     return true;
 }
 
+// Sums and minima of the weights before each position: the bound on the
+// terms of a range, and the smallest weight that range can hold.
+struct prefixes {
+    std::vector<double> sum;
+    std::vector<float> low;
+};
+
 // A range that may leave the binade of acc (T near a power of two, or near
 // zero) is halved until its parts stay inside one, or are short.
 static void add_range(long double& acc, float fi, const float* f, const int* y, int yi, int from, int to,
-                      bool signed_terms, const std::vector<double>& prefix) {
+                      bool signed_terms, const prefixes& pre) {
     if (from >= to) return;
     // The float products and the double prefix sums are covered by the margin.
-    double bound = fi * ((prefix[to] - prefix[from]) + std::ldexp(prefix[to], -40)) * (1 + std::ldexp(1.0, -20));
-    if (exact_range(acc, fi, f, y, yi, from, to, signed_terms, bound)) return;
+    const std::vector<double>& sum = pre.sum;
+    double bound = fi * ((sum[to] - sum[from]) + std::ldexp(sum[to], -40)) * (1 + std::ldexp(1.0, -20));
+    if (exact_range(acc, fi, f, y, yi, from, to, signed_terms, bound, pre.low[to])) return;
     if (to - from <= 64) {
         acc = signed_terms ? sequential_signed_row(acc, fi, f, y, yi, from, to) : sequential_row(acc, fi, f, from, to);
         return;
     }
     int mid = from + (to - from) / 2;
-    add_range(acc, fi, f, y, yi, from, mid, signed_terms, prefix);
-    add_range(acc, fi, f, y, yi, mid, to, signed_terms, prefix);
+    add_range(acc, fi, f, y, yi, from, mid, signed_terms, pre);
+    add_range(acc, fi, f, y, yi, mid, to, signed_terms, pre);
 }
 
 bool rowwise_applies(const std::vector<float>& f) {
@@ -149,14 +172,19 @@ bool rowwise_applies(const std::vector<float>& f) {
 
 void rowwise_pair_sums(const std::vector<float>& f, const pair_layout& l, long double& w_sum, long double& t_sum) {
     std::size_t n = f.size();
-    std::vector<double> prefix(n + 1, 0.0);
-    for (std::size_t k = 0; k < n; ++k) prefix[k + 1] = prefix[k] + f[k];
+    prefixes pre;
+    pre.sum.assign(n + 1, 0.0);
+    pre.low.assign(n + 1, INFINITY);
+    for (std::size_t k = 0; k < n; ++k) {
+        pre.sum[k + 1] = pre.sum[k] + f[k];
+        pre.low[k + 1] = std::min(pre.low[k], f[k]);
+    }
     long double w = 0, t = 0;
     for (std::size_t i = 1; i < n; ++i) {
         float fi = f[i];
         int yi = l.y[i];
-        add_range(w, fi, f.data(), l.y.data(), yi, 0, static_cast<int>(i), false, prefix);
-        add_range(t, fi, f.data(), l.y.data(), yi, 0, l.tie_start[i], true, prefix);
+        add_range(w, fi, f.data(), l.y.data(), yi, 0, static_cast<int>(i), false, pre);
+        add_range(t, fi, f.data(), l.y.data(), yi, 0, l.tie_start[i], true, pre);
     }
     w_sum = w;
     t_sum = t;
