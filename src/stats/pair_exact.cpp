@@ -145,17 +145,21 @@ struct avx2_sums {
     __m256d whi{}, wlo{}, thi{}, tlo{};
 };
 
+static inline void store(double* out, __m128d v) { _mm_storeu_pd(out, v); }
+__attribute__((target("avx2"))) static inline void store(double* out, __m256d v) { _mm256_storeu_pd(out, v); }
+
 // Moves every lane to the totals and clears the lanes: the one flush of both
 // passes. Every lane is a whole number held exactly (see split_big), so the
-// casts are exact.
+// casts are exact. (The lanes are stored by value: copying from their
+// addresses would keep them in memory through the whole pass.)
 template <class Sums>
 static inline void flush(Sums& a, exact_totals& tot) {
     const int lanes = sizeof(a.whi) / sizeof(double);
     double whi[lanes], wlo[lanes], thi[lanes], tlo[lanes];
-    std::memcpy(whi, &a.whi, sizeof whi);
-    std::memcpy(wlo, &a.wlo, sizeof wlo);
-    std::memcpy(thi, &a.thi, sizeof thi);
-    std::memcpy(tlo, &a.tlo, sizeof tlo);
+    store(whi, a.whi);
+    store(wlo, a.wlo);
+    store(thi, a.thi);
+    store(tlo, a.tlo);
     for (int l = 0; l < lanes; ++l) {
         tot.w += static_cast<__int128>(whi[l]) + static_cast<__int128>(wlo[l]);
         tot.t += static_cast<__int128>(thi[l]) + static_cast<__int128>(tlo[l]);

@@ -1,20 +1,21 @@
 // pair_sums: which pass adds the pairs of each weight vector. Every pass gives
 // the sums of the straightforward pass bit for bit; they differ in speed and
-// in what they can prove. Weights are first rounded to floats in pair order.
+// in what they can prove. The weights are rounded to floats in pair order,
+// and the first row whose condition holds takes the vector:
 //
-//   condition on the weight vector f          pass                 why
-//   exact_shift(f) >= 0                       exact, whole pass    every add is exact, so any order and
-//                                             (pair_exact.cpp)     whole-number SIMD sums give W and T
-//   a product f_i * f_j not finite            literal_pair_sums    inf * 0 is NaN: the zero terms of T
-//   (!finite_products)                        (pair_sequential)    cannot be skipped
-//   path avx512 and rowwise_applies(f)        rowwise_pair_sums    rows whose sums stay in one binade
-//                                             (pair_rowwise.cpp)   add at once; the rest term by term
-//   otherwise                                 sequential chains    the straightforward adds in order,
-//                                             (pair_sequential)    two vectors per loop (sequential2)
+//   condition on the floats f                pass (file)                  why
+//   exact_shift(f) >= 0                      exact_pair_sums on `path`    all adds provably exact: whole
+//                                            (pair_exact.cpp)             numbers in SIMD lanes, any order
+//   !finite_products(f)                      literal_pair_sums            inf * 0 is NaN: no term of T
+//                                            (pair_sequential.cpp)        may be skipped
+//   path is avx512 and rowwise_applies(f)    rowwise_pair_sums            rows that stay in one binade add
+//                                            (pair_rowwise.cpp)           at once, the rest term by term
+//   otherwise                                sequential_pair_sums2        the straightforward adds in order,
+//                                            (pair_sequential.cpp)        two vectors per loop
 //
-// A last, odd sequential vector takes one or two exact vectors along in its
-// loop (sequential_with_exact): its adds wait on each other, and the exact
-// work fills those waits. The exact vectors left over run on `path`.
+// An odd last sequential vector takes one or two exact vectors along in its
+// loop (sequential_with_exact_pair_sums): its adds wait on each other, and
+// the exact work fills those waits.
 #include "stats/pair_pass_internal.h"
 
 void pair_sums(pair_path path, const pair_layout& l, const std::vector<const std::vector<double>*>& weights,
