@@ -16,7 +16,7 @@
 #include "common/records.h"
 #include "config/config.h"
 #include "reference.h"
-#include "stats/pair_pass.h"
+#include "stats/pair_pass_internal.h"
 #include "stats/ranks.h"
 #include "stats/tau.h"
 #include "stats/tau_analysis.h"

@@ -26,23 +26,3 @@ bool pair_path_supported(pair_path path);
 pair_path best_pair_path();
 void pair_sums(pair_path path, const pair_layout& layout, const std::vector<const std::vector<double>*>& weights,
                std::vector<long double>& w_sums, std::vector<long double>& t_sums);
-
-// The single passes, exposed for tests and benchmarks. Weights f are floats in pair order.
-// The scale 2^s that makes every pair weight a whole number when all sums are exact, or -1.
-int exact_shift(const std::vector<float>& f);
-void exact_pair_sums(pair_path path, const std::vector<float>& f, const pair_layout& layout, int s,
-                     long double& w_sum, long double& t_sum);
-// Row by row: each row at once where that is provably exact, term by term where not.
-bool rowwise_applies(const std::vector<float>& f);
-void rowwise_pair_sums(const std::vector<float>& f, const pair_layout& layout, long double& w_sum,
-                       long double& t_sum);
-void sequential_pair_sums(const std::vector<float>& f, const pair_layout& layout, long double& w_sum,
-                          long double& t_sum);
-// The sequential pass of a and the exact passes of b and c (at scales 2^sb
-// and 2^sc) in one loop.
-void sequential_with_exact_pair_sums(const std::vector<float>& a, const std::vector<float>& b,
-                                     const std::vector<float>& c, const pair_layout& layout, int sb, int sc,
-                                     long double& wa, long double& ta, long double& wb, long double& tb,
-                                     long double& wc, long double& tc);
-void sequential_pair_sums2(const std::vector<float>& f1, const std::vector<float>& f2, const pair_layout& layout,
-                           long double& w1, long double& t1, long double& w2, long double& t2);
