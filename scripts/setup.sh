@@ -55,6 +55,6 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 echo "scripts/setup.sh: installing$missing"
-# shellcheck disable=SC2086  # one word per package
 $sudo apt-get update -q
+# shellcheck disable=SC2086  # one word per package
 $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
