@@ -3,7 +3,8 @@
 # missing, so that the README's two commands work on a fresh machine.
 #
 #   scripts/setup.sh           the build: cmake, make, g++, pkg-config, libdeflate
-#   scripts/setup.sh --tests   also what the tests need: python3, GoogleTest
+#   scripts/setup.sh --tests   also what the tests need: python3, GoogleTest, and
+#                              on Debian dpkg-dev and file for the package test
 #
 # On a system without apt-get it names what is missing and stops; the README's
 # "Install" section lists the prerequisites by their names elsewhere.
@@ -34,6 +35,11 @@ if [ "$tests" = yes ]; then
   need_command python3 python3
   need_header gtest/gtest.h libgtest-dev
   need_header gmock/gmock.h libgmock-dev
+  # The package test checks the dependencies that dpkg-shlibdeps finds.
+  if command -v dpkg >/dev/null 2>&1; then
+    need_command dpkg-shlibdeps dpkg-dev
+    need_command file file
+  fi
 fi
 
 [ -z "$missing" ] && exit 0
