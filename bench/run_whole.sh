@@ -53,6 +53,8 @@ time_case large_p_t1 "$quorin" -s "$data/large.bed" -i "$data/list.txt" -p -t 1
 time_case large_p_t2 "$quorin" -s "$data/large.bed" -i "$data/list.txt" -p -t 2
 time_case wide_p_t2 "$quorin" -s "$data/wide.bed" -i "$data/list.txt" -p -t 2
 time_case wide_p_t1 "$quorin" -s "$data/wide.bed" -i "$data/list.txt" -p -t 1
+# Permutation p-values for every set, the five PP values in each permutation.
+time_case wide_p_perm10000_t2 "$quorin" -s "$data/wide.bed" -i "$data/list.txt" -p --permutations=10000 -t 2
 # The same gene-set files with a gene list that pairs nothing: reading,
 # building the tables, the empty driver and the release of the tables at exit.
 time_case large_read_run "$quorin" -s "$data/large.bed" -i "$data/nomatch.txt" -p -t 2
