@@ -23,22 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     for (auto& w : words) argv.push_back(&w[0]);
     argv.push_back(nullptr);
 
-    tscore = 10.0;
-    thread_n = 1;
-    mute = true;
-    auto_p = false;
-    dump = false;
-    set_wt_method("1");
-    adj_method = "11";
-    fdr_kind = fdr_method::position;
-    min_size = 1;
-    max_size = 2147483647;
-    size_column = false;
-    digits = 6;
-    verbose = false;
-    permutations = 0;
-    exceed = 20;
-    seed = 1;
+    reset_run_config();
     run_files files;
     int status = run_guarded([&] { take_options(static_cast<int>(words.size()), argv.data(), files); });
     if (status == 0 || status == 1) return 0;

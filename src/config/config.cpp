@@ -4,23 +4,47 @@
 
 #include "common/records.h"
 
-double tscore = 10.0;
-int thread_n = 1;
-bool mute = true;
-bool auto_p = false;
-bool dump = false;
-std::string wt_method = "1";
-std::string adj_method = "11";
-weighting wt_kind = weighting::both;
-fdr_method fdr_kind = fdr_method::position;
-int min_size = 1;
-int max_size = INT_MAX;
-bool size_column = false;
-int digits = 6;
-bool verbose = false;
-long long permutations = 0;
-long long exceed = 20;
-unsigned long long seed = 1;
+double tscore;
+int thread_n;
+bool mute;
+bool auto_p;
+bool dump;
+std::string wt_method;
+std::string adj_method;
+weighting wt_kind;
+fdr_method fdr_kind;
+int min_size;
+int max_size;
+bool size_column;
+int digits;
+bool verbose;
+long long permutations;
+long long exceed;
+unsigned long long seed;
+
+void reset_run_config() {
+    tscore = 10.0;
+    thread_n = 1;
+    mute = true;
+    auto_p = false;
+    dump = false;
+    set_wt_method("1");
+    adj_method = "11";
+    fdr_kind = fdr_method::position;
+    min_size = 1;
+    max_size = INT_MAX;
+    size_column = false;
+    digits = 6;
+    verbose = false;
+    permutations = 0;
+    exceed = 20;
+    seed = 1;
+}
+
+// The defaults are set here, before main, by the same function that tests
+// and fuzz targets call between runs. Defined after the strings it assigns,
+// so they are constructed first.
+static const bool defaults_set = (reset_run_config(), true);
 
 void set_wt_method(const std::string& method) {
     wt_method = method;

@@ -26,6 +26,9 @@ extern long long permutations;  // --permutations: 0 for the analytic p-value
 extern long long exceed;        // --exceed: the sequential stop
 extern unsigned long long seed;  // --seed
 
+// Every value above back to its default, as before the options are taken.
+void reset_run_config();
+
 // wt_method as the tests read it, parsed once when it is set.
 enum class weighting { both, list, set, unknown };
 extern weighting wt_kind;

@@ -18,24 +18,7 @@ static run_files take(std::vector<std::string> words) {
     return files;
 }
 
-static void reset() {
-    tscore = 10.0;
-    thread_n = 1;
-    mute = true;
-    auto_p = false;
-    dump = false;
-    set_wt_method("1");
-    adj_method = "11";
-    fdr_kind = fdr_method::position;
-    min_size = 1;
-    max_size = 2147483647;
-    size_column = false;
-    digits = 6;
-    verbose = false;
-    permutations = 0;
-    exceed = 20;
-    seed = 1;
-}
+static void reset() { reset_run_config(); }
 
 // The long options as they were before the long-only ones came: every prefix
 // that named one of them alone must still name the same option.
