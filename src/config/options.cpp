@@ -41,6 +41,13 @@ static int read_count(const char* text) {
     std::exit(status);
 }
 
+// Standard input can be read once: "-" for both files is refused before
+// anything is read.
+static void check_input_files(const run_files& files) {
+    if (files.gene_set == "-" && files.gene_list == "-")
+        fail("wrong input files: -s and -i can't both be - (standard input)");
+}
+
 void take_options(int argc, char** argv, run_files& files) {
     if (argc < 2) usage_exit(1);
     files = run_files();
@@ -69,4 +76,5 @@ void take_options(int argc, char** argv, run_files& files) {
         default: fail("invalid option: ");  // the parser has named the option on stderr
         }
     }
+    check_input_files(files);
 }
