@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <libdeflate.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -7,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "gzip_writer.h"
 #include "input/gzip.h"
 #include "input/text.h"
 
@@ -22,42 +22,9 @@ std::string random_text(std::mt19937& rng, std::size_t size) {
     return text;
 }
 
-std::string deflate_raw(const std::string& text) {
-    libdeflate_compressor* c = libdeflate_alloc_compressor(6);
-    std::string out(libdeflate_deflate_compress_bound(c, text.size()), '\0');
-    out.resize(libdeflate_deflate_compress(c, text.data(), text.size(), out.data(), out.size()));
-    libdeflate_free_compressor(c);
-    return out;
-}
-
-std::string le32(std::uint32_t v) {
-    return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16), static_cast<char>(v >> 24)};
-}
-
-std::string trailer(const std::string& text) {
-    return le32(libdeflate_crc32(0, text.data(), text.size())) + le32(static_cast<std::uint32_t>(text.size()));
-}
-
-// One gzip member with a plain 10-byte header.
-std::string member(const std::string& text) {
-    return std::string("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\xff", 10) + deflate_raw(text) + trailer(text);
-}
-
-// One BGZF block: the extra field holds "BC", 2, and the block size less one.
-std::string bgzf_block(const std::string& text) {
-    std::string body = deflate_raw(text);
-    std::size_t size = 18 + body.size() + 8 - 1;
-    std::string header("\x1f\x8b\x08\x04\x00\x00\x00\x00\x00\xff\x06\x00" "BC\x02\x00", 16);
-    header += static_cast<char>(size);
-    header += static_cast<char>(size >> 8);
-    return header + body + trailer(text);
-}
-
-std::string bgzf(const std::string& text, std::size_t block) {
-    std::string out;
-    for (std::size_t k = 0; k < text.size(); k += block) out += bgzf_block(text.substr(k, block));
-    return out + bgzf_block("");
-}
+using gzip_writer::bgzf;
+using gzip_writer::bgzf_block;
+using gzip_writer::member;
 
 bool gunzip_text(const std::string& in, int threads, std::string& text) {
     byte_buffer out;
