@@ -92,12 +92,14 @@ static bool gunzip_blocks(std::string_view in, const std::vector<bgzf_block>& bl
 
 // Members in turn into a growing buffer. The last four bytes of the input are
 // the length of the last member's text (modulo 2^32): the exact size of a
-// single-member file, and a first guess for others. Deflate expands at most
-// 1032 to 1, which bounds the guess when the trailer is damaged.
+// single-member file. Text compresses about four to one, which is the guess
+// when the trailer gives less; deflate expands at most 1032 to 1, which bounds
+// the guess when the trailer is damaged. Room that is never written costs no
+// memory.
 static bool gunzip_members(std::string_view in, byte_buffer& out) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(in.data());
     std::size_t guess = in.size() >= 4 ? le32(p + in.size() - 4) : 0;
-    if (guess / 1032 > in.size()) guess = in.size() * 4;
+    if (guess / 1032 > in.size() || guess < in.size() * 4) guess = in.size() * 4;
     out.reserve(guess + 1);
     advise_huge_pages(out.data, out.capacity);
     decompressor d;
