@@ -108,6 +108,13 @@ static void check_sizes() {
              std::to_string(max_size));
 }
 
+// Standard input can be read once: "-" for both files is refused before
+// anything is read.
+static void check_input_files(const run_files& files) {
+    if (files.gene_set == "-" && files.gene_list == "-")
+        fail("wrong input files: -s and -i can't both be - (standard input)");
+}
+
 void take_options(int argc, char** argv, run_files& files) {
     if (argc < 2) usage_exit(1);
     files = run_files();
@@ -157,4 +164,5 @@ void take_options(int argc, char** argv, run_files& files) {
         }
     }
     check_sizes();
+    check_input_files(files);
 }

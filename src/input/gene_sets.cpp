@@ -1,13 +1,9 @@
 #include "input/gene_sets.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdint>
-#include <functional>
 #include <set>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 #include "common/output.h"
@@ -161,24 +157,6 @@ static std::size_t build_table(const set_record* const* records, std::size_t cou
         genes.emplace_hint(genes.end(), std::string(gene(k)), records[sorted[k].value]->score);
     }
     return duplicates;
-}
-
-// Runs work(k) for k = 0 .. count - 1 on up to `threads` threads.
-static void run_parallel(std::size_t count, int threads, const std::function<void(std::size_t)>& work) {
-    std::atomic<std::size_t> next{0};
-    auto loop = [&] {
-        for (std::size_t k; (k = next.fetch_add(1)) < count;) work(k);
-    };
-    std::vector<std::thread> helpers;
-    for (int t = 1; t < threads && static_cast<std::size_t>(t) < count; ++t) {
-        try {
-            helpers.emplace_back(loop);
-        } catch (const std::system_error&) {
-            break;  // fewer helpers; the calling thread does the rest
-        }
-    }
-    loop();
-    for (auto& h : helpers) h.join();
 }
 
 // Stretches of about equal size that end at line ends.

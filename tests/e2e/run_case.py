@@ -5,6 +5,8 @@ A case folder holds:
   args        the command-line words, one per line (none when empty)
   in/         files copied into a fresh working folder, where quorin runs
   make_input.py  optional: run in the working folder first, to generate big inputs
+                 or compressed copies of the examples
+  stdin       bytes given on standard input (absent: none, standard input is empty)
   stdout      the whole expected standard output (absent: must be empty)
   stderr      the whole expected error stream (absent: not checked)
   status      the expected exit status (absent: 0)
@@ -41,9 +43,10 @@ def main():
         maker = os.path.join(case, "make_input.py")
         if os.path.exists(maker):
             subprocess.run([sys.executable, maker], cwd=work, check=True)
+        stdin_path = os.path.join(case, "stdin")
         try:
-            run = subprocess.run([quorin] + args, cwd=work, capture_output=True, timeout=120,
-                                 stdin=subprocess.DEVNULL)
+            with open(stdin_path if os.path.exists(stdin_path) else os.devnull, "rb") as stdin:
+                run = subprocess.run([quorin] + args, cwd=work, capture_output=True, timeout=120, stdin=stdin)
         except subprocess.TimeoutExpired:
             print("FAIL: quorin did not end within 120 s")
             return 1

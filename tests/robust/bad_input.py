@@ -20,6 +20,9 @@ import tempfile
 
 from quorin_run import run, show, write
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+import compress  # noqa: E402
+
 MB = 1024 * 1024
 BOM = b"\xef\xbb\xbf"
 
@@ -93,12 +96,25 @@ BIG_BAD = (BIG_SETS[:len(BIG_SETS) // 3].rsplit(b"\n", 1)[0] + b"\nbad line A\n"
            BIG_SETS[len(BIG_SETS) // 3:].split(b"\n", 1)[1] + b"bad line B\n" + SET)
 
 
+GZ_SET = compress.member(SET)
+GZ_LIST = compress.member(LIST)
+
+
+def flip(data, at):
+    """The bytes with one byte changed (all its bits inverted)."""
+    return data[:at] + bytes([data[at] ^ 0xFF]) + data[at + 1:]
+
+
+def compressed_error(name):
+    return b"Sorry, couldn't read compressed file " + name + b": corrupt or truncated data\n"
+
+
 class Row:
     def __init__(self, name, set=SET, lst=LIST, args=(), status=0, out=TABLE, err=b"", files=None,
-                 absent=(), any_order=False):
+                 absent=(), any_order=False, dirs=()):
         self.name, self.set, self.lst, self.args = name, set, lst, list(args)
         self.status, self.out, self.err, self.files = status, out, err, files or {}
-        self.absent, self.any_order = absent, any_order
+        self.absent, self.any_order, self.dirs = absent, any_order, dirs
 
 
 ROWS = [
@@ -213,6 +229,34 @@ ROWS = [
     Row("set_file_empty_name", args=["-s", ""], status=1, out=b"Sorry, couldn't open file \n"),
     Row("list_file_empty_name", args=["-i", ""], status=1, out=b"Sorry, couldn't open file \n"),
     # (A file without read permission cannot be tested as root.)
+    # --- compressed files (known by their first two bytes, 1f 8b) ---
+    Row("gzip_set_and_list", set=GZ_SET, lst=GZ_LIST),
+    Row("gzip_empty_member", set=compress.member(b""), out=HEAD),
+    Row("gzip_members_cut_mid_line", set=compress.members(SET, [0, 3, 40, 41]), lst=compress.members(LIST, [5])),
+    Row("gzip_bgzf_large_file_read_by_threads", set=compress.bgzf(BIG_SETS), args=["-t", "4"], out=BIG_SETS_OUT,
+        any_order=True),
+    # The decompressed line is shown, never the compressed bytes.
+    Row("gzip_wrong_line_shows_text", set=compress.member(b"bad line\n"), status=1, out=wrong(b"bad line")),
+    Row("gzip_of_a_directory_name", set=compress.member(b".\n"), status=1, out=wrong(b".")),
+    Row("gzip_name_is_a_directory", args=["-s", "sets.gz"], dirs=["sets.gz"], status=1,
+        out=b"Sorry, couldn't open file sets.gz\n"),
+    Row("gzip_magic_bytes_only", set=b"\x1f\x8b", status=1, out=compressed_error(b"set.bed")),
+    Row("gzip_header_only", set=GZ_SET[:10], status=1, out=compressed_error(b"set.bed")),
+    Row("gzip_cut_in_the_data", set=GZ_SET[:len(GZ_SET) // 2], status=1, out=compressed_error(b"set.bed")),
+    Row("gzip_cut_in_the_trailer", set=GZ_SET[:-3], status=1, out=compressed_error(b"set.bed")),
+    Row("gzip_list_cut", lst=GZ_LIST[:-8], status=1, out=compressed_error(b"list.txt")),
+    Row("gzip_corrupt_data", set=flip(GZ_SET, 12), status=1, out=compressed_error(b"set.bed")),
+    Row("gzip_corrupt_checksum", set=flip(GZ_SET, len(GZ_SET) - 8), status=1, out=compressed_error(b"set.bed")),
+    Row("gzip_corrupt_length", set=flip(GZ_SET, len(GZ_SET) - 1), status=1, out=compressed_error(b"set.bed")),
+    Row("gzip_trailing_garbage", set=GZ_SET + b"x", status=1, out=compressed_error(b"set.bed")),
+    Row("gzip_trailing_magic_bytes", set=GZ_SET + b"\x1f\x8b", status=1, out=compressed_error(b"set.bed")),
+    Row("gzip_bgzf_corrupt_middle_block", set=flip(compress.bgzf(BIG_SETS), 200000), args=["-t", "2"], status=1,
+        out=compressed_error(b"set.bed")),
+    Row("gzip_bgzf_cut_in_last_block", set=compress.bgzf(SET)[:-30], status=1, out=compressed_error(b"set.bed")),
+    # --- standard input ---
+    Row("stdin_for_both_files", args=["-s", "-", "-i", "-"], status=1,
+        out=b"wrong input files: -s and -i can't both be - (standard input)\n"),
+    Row("stdin_empty_gene_set_file", args=["-s", "-"], out=HEAD),
     # --- option values ---
     Row("option_cutoff_nan_passes_all", set=SET + rec(b"T; x|g1", b"-5"), args=["-g", "nan"],
         out=HEAD + ROW_S[:-10] + b"0.0449885\n" + one_gene(b"T")),
@@ -278,6 +322,8 @@ def check(quorin, row):
     with tempfile.TemporaryDirectory() as work:
         write(work, "set.bed", row.set)
         write(work, "list.txt", row.lst)
+        for name in row.dirs:
+            os.mkdir(os.path.join(work, name))
         ended = run(quorin, ["-s", "set.bed", "-i", "list.txt"] + row.args, work)
         if ended.problem():
             return [ended.problem()]

@@ -10,6 +10,9 @@ Each file is turned into the run its fuzz target stands for:
                   that every file named stays in the scratch folder)
   fuzz_split      the text, once as the gene-set file and once as the gene-list file
   fuzz_analysis   one gene set with those scores, tested at the five PP values
+  fuzz_gzip       the text (after four bytes) as the gene-list file, compressed
+                  in the form the first byte names (one member, members, BGZF;
+                  the damage the target makes is left out), or the bytes as they are
 Every run must end by itself with status 0 or 1, no signal and no sanitizer report.
 """
 import os
@@ -17,6 +20,9 @@ import sys
 import tempfile
 
 from quorin_run import run, show, write
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+import compress  # noqa: E402
 
 SET = b"".join(b"c\t1\t2\tS; x|g%d\t%d\t+\n" % (g, 30 - 5 * g) for g in range(3))
 LIST = b"g0\t3\ng1\t2\ng2\t1\n"
@@ -57,6 +63,16 @@ def runs_of(target, data):
         set_file = b"".join(b"c\t1\t2\tS; x|g%03d\t%s\t+\n" % (k, value_of(x)) for k, (x, _) in enumerate(pairs))
         list_file = b"".join(b"g%03d\t%s\n" % (k, value_of(y)) for k, (_, y) in enumerate(pairs))
         return [(set_file, list_file, std + ["-g", "-inf", "-w", "123"[data[0] % 3], "-p"])]
+    if target == "fuzz_gzip" and len(data) >= 4:
+        text, form, position = data[4:], data[0] & 3, data[2] << 8 | data[3]
+        if form == 0:
+            text = compress.member(text)
+        elif form == 1:
+            step = 1 + position % (len(text) + 1)
+            text = compress.member(b"") + compress.members(text, list(range(step, len(text), step)))
+        elif form == 2:
+            text = compress.bgzf(text, 1 + position % 70000)
+        return [(SET, text, std + ["-t", str(1 + data[1] % 3)])]
     return []
 
 
