@@ -23,6 +23,7 @@ struct fstat {
     double p_value = 1.1;
     double fdr = 1.0;
     std::size_t size = 0;  // paired genes
+    std::size_t list = 0;  // the ranking, with --lists
     long long permutations = 0;  // drawn for a permutation p-value; all orderings when exact
     bool exact = false;
     fdata data;

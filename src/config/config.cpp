@@ -21,6 +21,7 @@ bool verbose;
 long long permutations;
 long long exceed;
 unsigned long long seed;
+bool many_lists;
 
 void reset_run_config() {
     tscore = 10.0;
@@ -39,6 +40,7 @@ void reset_run_config() {
     permutations = 0;
     exceed = 20;
     seed = 1;
+    many_lists = false;
 }
 
 // The defaults are set here, before main, by the same function that tests
@@ -62,5 +64,6 @@ read_counts list_file_counts;
 node_storage vemo_set_nodes;
 set_table vemo_set;
 gene_table rank_data;
+score_matrix list_matrix;
 std::vector<struct fstat> result_stats;
 std::mutex thread_lock;

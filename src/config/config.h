@@ -25,6 +25,7 @@ extern bool verbose;         // --verbose
 extern long long permutations;  // --permutations: 0 for the analytic p-value
 extern long long exceed;        // --exceed: the sequential stop
 extern unsigned long long seed;  // --seed
+extern bool many_lists;          // --lists
 
 // Every value above back to its default, as before the options are taken.
 void reset_run_config();
@@ -53,5 +54,6 @@ extern read_counts list_file_counts;
 extern node_storage vemo_set_nodes;
 extern set_table vemo_set;
 extern gene_table rank_data;  // the gene list
+extern score_matrix list_matrix;  // --lists: the rankings, each tested as a gene list
 extern std::vector<struct fstat> result_stats;
 extern std::mutex thread_lock;

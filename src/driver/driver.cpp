@@ -8,6 +8,7 @@
 #include "common/output.h"
 #include "common/records.h"
 #include "config/config.h"
+#include "input/gene_matrix.h"
 #include "input/overlap.h"
 #include "permutation/permutation_test.h"
 #include "results/table.h"
@@ -68,16 +69,17 @@ static bool size_in_range(std::size_t n) {
 // Pairs and tests one gene set at the given PP values; the test with the
 // smallest p-value is kept, the earlier one on ties. Sets without a paired
 // gene, or outside the size range, are not tested.
-static void test_set(const std::string& name, const list_index& list, const std::vector<double>& pps,
-                     test_notes& notes) {
+static void test_set(const std::string& name, const list_index& list, std::size_t ranking,
+                     const std::vector<double>& pps, test_notes& notes) {
     fdata detail;
-    overlap_set(vemo_set.find(name)->second, list, detail.genes, detail.vec_x, detail.vec_y);
+    overlap_set(vemo_set.find(name)->second, list, ranking, detail.genes, detail.vec_x, detail.vec_y);
     bool tested = !detail.vec_x.empty() && size_in_range(detail.vec_x.size());
     note_set(notes, name, detail, tested);
     if (!tested) return;
     struct fstat record;
     record.p_value = 1.1;
     record.size = detail.vec_x.size();
+    record.list = ranking;
     if (wt_kind == weighting::unknown) stop_at_unknown_method(detail);
     set_ranks r;
     prepare_ranks(detail.vec_x, detail.vec_y, r);
@@ -122,10 +124,13 @@ static void add_notes(std::vector<std::string>& to, std::vector<std::string>& fr
 
 static void run_queue(work_queue* queue, const std::vector<double>& pps) {
     test_notes notes;
+    // Task k is set k % sets of ranking k / sets: one queue for all rankings
+    // keeps every thread busy whatever their shapes.
+    std::size_t sets = queue->names.size(), tasks = sets * queue->rankings;
     for (;;) {
         std::size_t k = queue->next.fetch_add(1);
-        if (k >= queue->names.size()) break;
-        test_set(queue->names[k], queue->list, pps, notes);
+        if (k >= tasks) break;
+        test_set(queue->names[k % sets], queue->list, k / sets, pps, notes);
     }
     std::lock_guard<std::mutex> hold(thread_lock);
     add_notes(run_notes.no_pairs, notes.no_pairs);
@@ -140,9 +145,11 @@ void performe_wrktf_analysis_auto_p(work_queue* queue) { run_queue(queue, auto_p
 
 void performe_threading() {
     work_queue queue;
-    make_list_index(rank_data, queue.list);
+    if (!many_lists) matrix_from_list();
+    make_list_index(list_matrix, queue.list);
+    queue.rankings = list_matrix.names.size();
     for (const auto& set : vemo_set) queue.names.push_back(set.first);
-    unsigned threads = thread_count(static_cast<unsigned>(queue.names.size()), thread_n);
+    unsigned threads = thread_count(static_cast<unsigned>(queue.names.size() * queue.rankings), thread_n);
     if (!mute) put_line(stdout, result_header());
     std::vector<std::thread> workers;
     for (unsigned t = 0; t < threads; ++t) {
@@ -153,10 +160,11 @@ void performe_threading() {
         }
     }
     for (auto& w : workers) w.join();
-    // Arrival order depends on thread timing; byte order of name makes the
-    // table the same for every thread count.
-    std::sort(result_stats.begin(), result_stats.end(),
-              [](const struct fstat& a, const struct fstat& b) { return a.name < b.name; });
+    // Arrival order depends on thread timing; byte order of name within each
+    // ranking makes the table the same for every thread count.
+    std::sort(result_stats.begin(), result_stats.end(), [](const struct fstat& a, const struct fstat& b) {
+        return a.list != b.list ? a.list < b.list : a.name < b.name;
+    });
     for (auto* names : {&run_notes.no_pairs, &run_notes.out_of_size, &run_notes.small, &run_notes.constant})
         std::sort(names->begin(), names->end());
 }

@@ -9,6 +9,7 @@
 // and the gene list they are paired with.
 struct work_queue {
     std::vector<std::string> names;
+    std::size_t rankings = 1;
     std::atomic<std::size_t> next{0};
     list_index list;
 };

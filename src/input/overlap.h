@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -6,12 +7,17 @@
 
 #include "config/config.h"
 
-// The gene list hashed by name, for pairing many sets: a lookup costs one hash
-// instead of a walk down the tree. The views point into the list's keys.
-using list_index = std::unordered_map<std::string_view, double>;
-void make_list_index(const gene_table& list, list_index& index);
+// The genes of the rankings hashed by name, for pairing many sets: a lookup
+// costs one hash instead of a walk down a tree. The views point into the
+// matrix's gene names.
+struct list_index {
+    std::unordered_map<std::string_view, std::uint32_t> rows;
+    const score_matrix* matrix = nullptr;
+};
+void make_list_index(const score_matrix& matrix, list_index& index);
 
-// The genes common to a gene set and the gene list, in byte order of name,
-// with the set's and the list's score of each.
-void overlap_set(const gene_table& set, const list_index& list, std::vector<std::string>& genes,
+// The genes common to a gene set and one ranking of the matrix (a gene list
+// is a matrix of one), in byte order of name, with the set's and the
+// ranking's score of each.
+void overlap_set(const gene_table& set, const list_index& list, std::size_t ranking, std::vector<std::string>& genes,
                  std::vector<double>& vec_x, std::vector<double>& vec_y);
