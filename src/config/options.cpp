@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/out_file.h"
 #include "common/output.h"
 #include "config/config.h"
 
@@ -36,10 +37,15 @@ static int read_count(const char* text) {
     return static_cast<int>(v);
 }
 
-[[noreturn]] static void usage_exit(int status) {
-    put_line(stdout, usage_line);
+// Writes the text as a line on standard output and ends the run; a text that
+// could not be written ends it with the write error instead.
+[[noreturn]] static void print_and_exit(const std::string& text, int status) {
+    put_line(stdout, text);
+    if (std::ferror(stdout)) die("Sorry, couldn't write standard output");
     std::exit(status);
 }
+
+[[noreturn]] static void usage_exit(int status) { print_and_exit(usage_line, status); }
 
 void take_options(int argc, char** argv, run_files& files) {
     if (argc < 2) usage_exit(1);
@@ -69,4 +75,8 @@ void take_options(int argc, char** argv, run_files& files) {
         default: fail("invalid option: ");  // the parser has named the option on stderr
         }
     }
+    // The detail blocks would replace the table.
+    if (!files.output.empty() && !files.outdata.empty() && same_output(files.output, files.outdata))
+        fail("-o and -d name the same file: " + files.output +
+             (files.outdata == files.output ? "" : " and " + files.outdata));
 }

@@ -1,21 +1,16 @@
 #include "results/table.h"
 
+#include "common/out_file.h"
 #include "common/output.h"
 #include "common/records.h"
 #include "config/config.h"
 #include "results/adjust.h"
 
 void write_table(std::FILE* f) {
-    put_line(f, "Gene-set\tPP\tCor_dir\tTau\tEstimate\tP-value\tFDR");
+    write_line(f, "Gene-set\tPP\tCor_dir\tTau\tEstimate\tP-value\tFDR");
     for (const struct fstat& s : result_stats)
-        put_line(f, s.name + '\t' + num(s.pp) + '\t' + s.cor_dir + '\t' + num(s.tau) + '\t' + num(s.estimate) +
-                        '\t' + num(s.p_value) + '\t' + num(s.fdr));
-}
-
-void close_output(std::FILE* f, const std::string& file_name) {
-    bool lost = std::ferror(f) != 0;
-    if (std::fclose(f) != 0) lost = true;
-    if (lost) die("Sorry, couldn't write " + file_name);
+        write_line(f, s.name + '\t' + num(s.pp) + '\t' + s.cor_dir + '\t' + num(s.tau) + '\t' + num(s.estimate) +
+                          '\t' + num(s.p_value) + '\t' + num(s.fdr));
 }
 
 void print_result() {
@@ -26,8 +21,7 @@ void print_result() {
 
 void save_result(std::string file_name) {
     adjust_p_values();
-    std::FILE* f = std::fopen(file_name.c_str(), "w");
-    if (!f) die("Sorry, couldn't open " + file_name);
-    write_table(f);
-    close_output(f, file_name);
+    out_file out = open_output(file_name);
+    write_table(out.f);
+    finish_output(out);
 }

@@ -6,7 +6,5 @@
 void print_result();
 // Adjusts the p-values, then writes the result table to the named file.
 void save_result(std::string file_name);
-// Writes the table as it stands.
+// Writes the table as it stands, into the stream's buffer.
 void write_table(std::FILE* f);
-// Closes an output file, ending the run when anything written to it was lost.
-void close_output(std::FILE* f, const std::string& file_name);
