@@ -1,6 +1,9 @@
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
+#include "common/out_file.h"
 #include "common/output.h"
 #include "config/config.h"
 #include "config/options.h"
@@ -12,6 +15,12 @@
 #include "results/table.h"
 
 int main(int argc, char** argv) {
+    // A reader that has gone (a pager quit early) or a file-size limit is a
+    // write error, reported as such, not a signal that ends the run mid-file.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+    remove_temporaries_on_signals();
+    std::set_new_handler(out_of_memory);
     run_files files;
     take_options(argc, argv, files);
     read_vemo_dataset_bed(files.gene_set);

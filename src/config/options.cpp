@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/out_file.h"
 #include "common/output.h"
 #include "config/config.h"
 
@@ -58,10 +59,15 @@ static int read_count(const char* text) {
     return static_cast<int>(v);
 }
 
-[[noreturn]] static void usage_exit(int status) {
-    put_line(stdout, usage_line);
+// Writes the text as a line on standard output and ends the run; a text that
+// could not be written ends it with the write error instead.
+[[noreturn]] static void print_and_exit(const std::string& text, int status) {
+    put_line(stdout, text);
+    if (std::ferror(stdout)) die("Sorry, couldn't write standard output");
     std::exit(status);
 }
+
+[[noreturn]] static void usage_exit(int status) { print_and_exit(usage_line, status); }
 
 [[noreturn]] static void version_exit() {
     put_line(stdout, std::string("quorin ") + QUORIN_VERSION);
@@ -163,6 +169,10 @@ void take_options(int argc, char** argv, run_files& files) {
         default: fail("invalid option: " + offending_option(argv));  // the parser has also named it on stderr
         }
     }
+    // The detail blocks would replace the table.
+    if (!files.output.empty() && !files.outdata.empty() && same_output(files.output, files.outdata))
+        fail("-o and -d name the same file: " + files.output +
+             (files.outdata == files.output ? "" : " and " + files.outdata));
     check_sizes();
     check_input_files(files);
 }

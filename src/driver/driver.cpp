@@ -22,6 +22,11 @@ unsigned thread_count(unsigned n, int threads) {
     return (n + batch - 1) / batch;
 }
 
+unsigned worker_cap() {
+    unsigned cores = std::thread::hardware_concurrency();
+    return 4 * std::max(cores, 1u);
+}
+
 static void append_record(struct fstat& record) {
     std::lock_guard<std::mutex> hold(thread_lock);
     if (!mute)
@@ -149,13 +154,17 @@ void performe_threading() {
     make_list_index(list_matrix, queue.list);
     queue.rankings = list_matrix.names.size();
     for (const auto& set : vemo_set) queue.names.push_back(set.first);
-    unsigned threads = thread_count(static_cast<unsigned>(queue.names.size() * queue.rankings), thread_n);
+    // The results do not depend on the thread count, so a count beyond what
+    // the processors can run only costs memory and start-up time.
+    unsigned threads = std::min(thread_count(static_cast<unsigned>(queue.names.size() * queue.rankings), thread_n), worker_cap());
     if (!mute) put_line(stdout, result_header());
     std::vector<std::thread> workers;
     for (unsigned t = 0; t < threads; ++t) {
         try {
             workers.emplace_back(auto_p ? performe_wrktf_analysis_auto_p : performe_wrktf_analysis, &queue);
         } catch (const std::system_error& e) {
+            // The workers share one queue: those that run test every set.
+            if (!workers.empty()) break;
             fail(std::string("Sorry, couldn't start a worker thread: ") + e.what());
         }
     }

@@ -34,3 +34,6 @@ void performe_wrktf_analysis_auto_p(work_queue* queue);
 
 // The number of threads for n gene sets: one per batch of ceil(n / thread_n) sets.
 unsigned thread_count(unsigned n, int threads);
+
+// The most workers a run starts: four per processor the system reports.
+unsigned worker_cap();

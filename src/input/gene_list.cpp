@@ -21,7 +21,7 @@ void read_rank_data(std::string file_name) {
         trim_string(line);
         if (line.empty() || line[0] == '#') continue;
         split_fields(line, "\t", fields);
-        if (fields.size() < 2 || fields[0].empty() || fields[1].empty()) fail("wrong line: " + std::string(line));
+        if (fields.size() < 2 || fields[0].empty() || fields[1].empty()) fail_quoting("wrong line: ", line);
         double score = field_number(fields[1]);
         ++counts.records;
         auto it = rank_data.find(fields[0]);

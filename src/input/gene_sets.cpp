@@ -39,7 +39,7 @@ struct chunk_result {
     std::size_t below = 0;
     std::vector<std::string_view> below_sets;  // with --verbose: sets of records below the cut-off
     bool wrong = false;
-    std::string wrong_line;
+    std::string_view wrong_line;  // in the file's bytes, which stay mapped until the message is out
 };
 
 // The n-th piece of text cut at delim, as split_fields would give it; false
@@ -79,8 +79,24 @@ set_line_kind parse_set_line(std::string_view line, std::string_view& set, std::
     return set_line_kind::record;
 }
 
+// The shortest line that parse_set_line takes as a record: five tabs, a name
+// field of at least "; |g" (a second "; " piece holding a "|" and a gene),
+// and one byte after the fifth tab (a sixth tab, or the sixth field). A
+// carriage return only shortens a line, so a line of the file shorter than
+// this is never a record.
+static constexpr std::size_t shortest_record_line = 10;
+
+// How many lines of the text may be records: room reserved for each line
+// whatever it holds would be 32 bytes for every empty line of a file.
+static std::size_t record_line_bound(std::string_view text) {
+    std::size_t count = 0, pos = 0;
+    std::string_view line;
+    while (next_line(text, pos, line)) count += line.size() >= shortest_record_line && line[0] != '#';
+    return count;
+}
+
 static void parse_chunk(std::string_view text, chunk_result& out) {
-    out.records.reserve(std::count(text.begin(), text.end(), '\n') + 1);
+    out.records.reserve(record_line_bound(text));
     advise_huge_pages(out.records.data(), out.records.capacity() * sizeof(set_record));
     std::map<std::string_view, std::uint32_t> numbers;
     std::string_view last_name;
@@ -100,7 +116,7 @@ static void parse_chunk(std::string_view text, chunk_result& out) {
         }
         if (kind == set_line_kind::wrong) {
             out.wrong = true;
-            out.wrong_line.assign(line);
+            out.wrong_line = line;
             return;
         }
         // consecutive lines usually name the same set
@@ -256,7 +272,7 @@ void read_vemo_dataset_bed(std::string file_name) {
     std::vector<chunk_result> results(chunks.size());
     run_parallel(chunks.size(), threads, [&](std::size_t k) { parse_chunk(chunks[k], results[k]); });
     for (const chunk_result& r : results)
-        if (r.wrong) fail("wrong line: " + r.wrong_line);
+        if (r.wrong) fail_quoting("wrong line: ", r.wrong_line);
 
     std::vector<const set_record*> records;
     std::vector<std::size_t> offsets;

@@ -7,6 +7,8 @@
 #include <new>
 #include <vector>
 
+#include "common/output.h"
+
 bool starts_gzip(std::string_view bytes) {
     return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0x1f &&
            static_cast<unsigned char>(bytes[1]) == 0x8b;
@@ -21,7 +23,7 @@ static std::uint32_t le32(const unsigned char* p) {
 struct decompressor {
     libdeflate_decompressor* d = libdeflate_alloc_decompressor();
     decompressor() {
-        if (!d) throw std::bad_alloc();
+        if (!d) allocation_failed();
     }
     decompressor(const decompressor&) = delete;
     decompressor& operator=(const decompressor&) = delete;

@@ -112,7 +112,7 @@ byte_buffer::~byte_buffer() { std::free(data); }
 void byte_buffer::reserve(std::size_t bytes) {
     if (bytes <= capacity) return;
     char* p = static_cast<char*>(std::realloc(data, bytes));
-    if (!p) throw std::bad_alloc();
+    if (!p) allocation_failed();
     data = p;
     capacity = bytes;
 }

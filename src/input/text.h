@@ -22,7 +22,7 @@ double field_number(std::string_view field);
 
 // A growable block of bytes from malloc, freed with its owner, so that a
 // fatal error that unwinds (the fuzz builds turn exits into exceptions) leaks
-// nothing. Growing past what malloc can give throws std::bad_alloc.
+// nothing. Growing past what malloc can give ends the run as new would.
 struct byte_buffer {
     char* data = nullptr;
     std::size_t size = 0;

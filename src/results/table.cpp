@@ -1,5 +1,6 @@
 #include "results/table.h"
 
+#include "common/out_file.h"
 #include "common/output.h"
 #include "common/records.h"
 #include "config/config.h"
@@ -21,14 +22,8 @@ std::string result_fields(const struct fstat& s) {
 }
 
 void write_table(std::FILE* f) {
-    put_line(f, result_header() + "\tFDR");
-    for (const struct fstat& s : result_stats) put_line(f, result_fields(s) + '\t' + num(s.fdr, digits));
-}
-
-void close_output(std::FILE* f, const std::string& file_name) {
-    bool lost = std::ferror(f) != 0;
-    if (std::fclose(f) != 0) lost = true;
-    if (lost) die("Sorry, couldn't write " + file_name);
+    write_line(f, result_header() + "\tFDR");
+    for (const struct fstat& s : result_stats) write_line(f, result_fields(s) + '\t' + num(s.fdr, digits));
 }
 
 void print_result() {
@@ -39,8 +34,7 @@ void print_result() {
 
 void save_result(std::string file_name) {
     adjust_p_values();
-    std::FILE* f = std::fopen(file_name.c_str(), "w");
-    if (!f) die("Sorry, couldn't open " + file_name);
-    write_table(f);
-    close_output(f, file_name);
+    out_file out = open_output(file_name);
+    write_table(out.f);
+    finish_output(out);
 }

@@ -10,7 +10,5 @@ void save_result(std::string file_name);
 // progress lines write them; the table adds the FDR.
 std::string result_header();
 std::string result_fields(const struct fstat& s);
-// Writes the table as it stands.
+// Writes the table as it stands, into the stream's buffer.
 void write_table(std::FILE* f);
-// Closes an output file, ending the run when anything written to it was lost.
-void close_output(std::FILE* f, const std::string& file_name);

@@ -16,15 +16,6 @@ static void identity(std::vector<int>& order, std::size_t n) {
     std::iota(order.begin(), order.end(), 0);
 }
 
-// The exchange sort itself; only input with NaN needs it, since without NaN a
-// stable sort by the same strict comparison gives the same order.
-static void exchange_sort_rev(const std::vector<double>& values, std::vector<int>& order) {
-    std::size_t n = values.size();
-    for (std::size_t j = 0; j + 1 < n; ++j)
-        for (std::size_t k = 0; k + j + 1 < n; ++k)
-            if (values[order[k + 1]] > values[order[k]]) std::swap(order[k], order[k + 1]);
-}
-
 // A number per value that orders as the values do under >, largest value
 // first: the bits of a double, reordered so that unsigned comparison follows
 // the numbers, then inverted. -0 is made +0 first, since the two are equal.
@@ -37,27 +28,42 @@ static std::uint64_t descending_key(double v) {
     return ~ascending;
 }
 
-// The order of a stable sort by descending value, for values without NaN.
-static void radix_order_rev(const std::vector<double>& values, std::vector<int>& order) {
-    thread_local std::vector<keyed_value> items, spare;
-    items.resize(values.size());
-    for (std::size_t k = 0; k < values.size(); ++k) items[k] = {descending_key(values[k]), k};
-    radix_sort(items, spare);
-    for (std::size_t k = 0; k < values.size(); ++k) order[k] = static_cast<int>(items[k].value);
-}
-
-void bubble_asort_rev(const std::vector<double>& values, std::vector<int>& order) {
-    identity(order, values.size());
-    bool has_nan = std::any_of(values.begin(), values.end(), [](double v) { return std::isnan(v); });
-    if (has_nan) {
-        exchange_sort_rev(values, order);
+// order[from, to) as a stable sort by descending value, for values without
+// NaN there; order holds from .. to - 1 on entry.
+static void sort_stretch_rev(const std::vector<double>& values, std::vector<int>& order, std::size_t from,
+                             std::size_t to) {
+    // Below a few hundred values the counting passes cost more than they save.
+    if (to - from < 256) {
+        std::stable_sort(order.begin() + from, order.begin() + to, [&](int a, int b) { return values[a] > values[b]; });
         return;
     }
-    // Below a few hundred values the counting passes cost more than they save.
-    if (values.size() >= 256)
-        radix_order_rev(values, order);
-    else
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return values[a] > values[b]; });
+    thread_local std::vector<keyed_value> items, spare;
+    items.resize(to - from);
+    for (std::size_t k = from; k < to; ++k) items[k - from] = {descending_key(values[k]), k};
+    radix_sort(items, spare);
+    for (std::size_t k = from; k < to; ++k) order[k] = static_cast<int>(items[k - from].value);
+}
+
+// The order is that of the exchange sort: n - 1 passes, pass j comparing the
+// neighbours at k and k + 1 for k = 0 .. n - j - 2 and swapping them when the
+// right one is greater. Any comparison with NaN is false, so a NaN is never
+// swapped: it keeps its position and nothing passes it. Each stretch between
+// NaNs is therefore sorted on its own, and pass j covers at least the first
+// (stretch length - j) positions of it, which is all an exchange sort of the
+// stretch alone needs; comparisons past that fall among values already in
+// their final place, which never swap. Swapping only on "greater" keeps equal
+// values in index order: the exchange sort of a stretch is its stable sort by
+// descending value, the order sort_stretch_rev gives (descending_key orders
+// as >, with -0 equal to +0).
+void bubble_asort_rev(const std::vector<double>& values, std::vector<int>& order) {
+    identity(order, values.size());
+    std::size_t n = values.size();
+    for (std::size_t from = 0; from < n;) {
+        std::size_t to = from;
+        while (to < n && !std::isnan(values[to])) ++to;
+        if (to - from > 1) sort_stretch_rev(values, order, from, to);
+        from = to + 1;  // past the NaN, which stays where it is
+    }
 }
 
 void vec_rank_rev(const std::vector<double>& values, std::vector<int>& ranks) {

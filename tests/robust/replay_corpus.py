@@ -13,9 +13,12 @@ Each file is turned into the run its fuzz target stands for:
   fuzz_gzip       the text (after four bytes) as the gene-list file, compressed
                   in the form the first byte names (one member, members, BGZF;
                   the damage the target makes is left out), or the bytes as they are
+  fuzz_large_sets the large gene set its generator builds, tested at the five PP values
 Every run must end by itself with status 0 or 1, no signal and no sanitizer report.
 """
+import math
 import os
+import struct
 import sys
 import tempfile
 
@@ -41,6 +44,84 @@ def value_of(b):
                 "4.9406564584124654e-324", "-4.9406564584124654e-324", "2.2250738585072014e-308", "1e-300",
                 "0.1", "0.30000000000000004", "1e15", "-1e15"][b - 0xF0].encode()
     return repr(((b % 24) - 12) * 0.5).encode()
+
+
+SPECIALS = [float("nan"), float("nan"), math.inf, -math.inf, 0.0, -0.0, 1.7976931348623157e308,
+            -1.7976931348623157e308, 5e-324, -5e-324, 2.2250738585072014e-308, 1e-300, 0.1,
+            0.30000000000000004, 1e15, -1e15]
+MASK = (1 << 64) - 1
+
+
+def splitmix64(state):
+    """The next (state, number) of the generator in fuzz/fuzz_large_sets.cpp."""
+    state = (state + 0x9E3779B97F4A7C15) & MASK
+    z = state
+    z = ((z ^ (z >> 30)) * 0xBF58476D1CE4E5B9) & MASK
+    z = ((z ^ (z >> 27)) * 0x94D049BB133111EB) & MASK
+    return state, z ^ (z >> 31)
+
+
+def large_scores(style, n, state):
+    """The scores fuzz/fuzz_large_sets.cpp makes for one style byte (the order of equal
+    values after sorting may differ, which changes no rank)."""
+    v = []
+    for _ in range(n):
+        state, r = splitmix64(state)
+        kind = style & 7
+        if kind == 0:
+            x = float(r % 4)
+        elif kind == 1:
+            x = (r % 40) * 0.5
+        elif kind == 2:
+            x = (r % 100000) / 1000.0
+        elif kind == 3:
+            x = math.ldexp(float(r % 1000 + 1), (r >> 40) % 80 - 40)
+        elif kind == 4:
+            x = struct.unpack("<d", struct.pack("<Q", r))[0]
+            if not math.isfinite(x):
+                x = float(r % 7)
+        elif kind == 5:
+            x = math.ldexp(1.0, r % 64 - 32)
+        elif kind == 6:
+            x = 1.0 + float(r % 3) * 1e-16 * float(r % 5)
+        else:
+            x = float(r % 2001 - 1000)
+        sign = (style >> 3) & 3
+        if sign == 1:
+            x = -abs(x)
+        elif sign == 2 and r & (1 << 20):
+            x = -x
+        v.append(x)
+    order = style & 0x60
+    if order == 0x20:
+        v.sort()
+    elif order == 0x40:
+        v.sort(reverse=True)
+    elif order == 0x60:
+        v = [v[0]] * n
+    if style & 0x80:
+        for k in range(n):
+            state, r = splitmix64(state)
+            if r % 64 == 0:
+                v[k] = SPECIALS[((r >> 8) & 0xFF) % 16]
+    return v, state
+
+
+def large_set_files(data):
+    """The set and list files for a fuzz_large_sets input, or None when it is too short."""
+    if len(data) < 13:
+        return None
+    size = data[1] << 8 | data[2]
+    n = 256 + (size % 4096 if size % 16 == 15 else size % 1024)
+    state = struct.unpack("<Q", data[5:13])[0]
+    xs, state = large_scores(data[3], n, state)
+    ys, state = large_scores(data[4], n, state)
+    for i in range(13, len(data) - 1, 2):
+        at = (data[i] * 131 + i) % n
+        (ys if data[i + 1] & 0x10 else xs)[at] = SPECIALS[data[i + 1] % 16]
+    set_file = b"".join(b"c\t1\t2\tS; x|g%05d\t%s\t+\n" % (k, repr(x).encode()) for k, x in enumerate(xs))
+    list_file = b"".join(b"g%05d\t%s\n" % (k, repr(y).encode()) for k, y in enumerate(ys))
+    return set_file, list_file
 
 
 def runs_of(target, data):
@@ -73,6 +154,9 @@ def runs_of(target, data):
         elif form == 2:
             text = compress.bgzf(text, 1 + position % 70000)
         return [(SET, text, std + ["-t", str(1 + data[1] % 3)])]
+    if target == "fuzz_large_sets" and large_set_files(data):
+        set_file, list_file = large_set_files(data)
+        return [(set_file, list_file, std + ["-g", "-inf", "-w", "123"[data[0] % 3], "-p"])]
     return []
 
 

@@ -110,6 +110,41 @@ TEST(Ranks, LargeInputsWithoutNanSortAsTheExchangeSort) {
     }
 }
 
+// With NaN the order is the exchange sort's: NaN stay in place and each
+// stretch between them is sorted on its own. Few NaN make long stretches
+// (the counting-pass sort from 256 values on); runs of NaN, NaN at both ends,
+// all NaN and stretches of one value are the edges.
+TEST(Ranks, NanStretchesSortAsTheExchangeSort) {
+    std::mt19937 rng(41);
+    for (int trial = 0; trial < 80; ++trial) {
+        int n = 1 + static_cast<int>(rng() % (trial < 30 ? 2000 : 700));
+        doubles v = random_values(rng, n, false);
+        int nans = static_cast<int>(rng() % 6);
+        for (int k = 0; k < nans; ++k) v[rng() % n] = k % 2 ? NAN : -NAN;
+        switch (trial % 5) {
+        case 0: v.front() = NAN; break;
+        case 1: v.back() = NAN; break;
+        case 2: for (int k = 0; k < n / 3; ++k) v[(n / 3 + k) % n] = NAN; break;  // a run of NaN
+        case 3: if (trial % 10 == 3) v.assign(n, NAN); break;
+        default: break;
+        }
+        ints fast, slow;
+        bubble_asort_rev(v, fast);
+        reference::bubble_asort_rev(v, slow);
+        ASSERT_EQ(fast, slow) << "n " << n << " trial " << trial;
+        vec_rank_rev(v, fast);
+        reference::vec_rank_rev(v, slow);
+        ASSERT_EQ(fast, slow) << "n " << n << " trial " << trial;
+    }
+}
+
+// The worked case of the rule: the NaN at position 2 splits the values.
+TEST(Ranks, NanKeepsItsPlaceAndNothingPassesIt) {
+    ints order;
+    bubble_asort_rev({1, 3, NAN, 5, 2, 5}, order);
+    EXPECT_EQ(order, (ints{1, 0, 2, 3, 5, 4}));
+}
+
 TEST(Ranks, SameLexOrderAsTheExchangeSortOnRandomInput) {
     std::mt19937 rng(12);
     for (int trial = 0; trial < 300; ++trial) {

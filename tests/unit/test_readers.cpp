@@ -124,6 +124,37 @@ TEST(GeneSetLines, FastSplitReadsAsTheSplittingFunction) {
     tscore = 10.0;
 }
 
+// The reader reserves room only for lines of at least ten bytes: no shorter
+// line is a record, whatever its bytes (every line of up to nine bytes over
+// the bytes that matter to the parser), and the bound is tight.
+TEST(GeneSetLines, NoLineShorterThanTenBytesIsARecord) {
+    tscore = -1e300;
+    const char bytes[] = {'\t', ';', ' ', '|', 'g'};
+    std::string_view set, gene;
+    double score;
+    std::string line;
+    long tried = 0;
+    for (std::size_t length = 0; length <= 9; ++length) {
+        std::vector<int> digit(length, 0);
+        for (;;) {
+            line.assign(length, ' ');
+            for (std::size_t k = 0; k < length; ++k) line[k] = bytes[digit[k]];
+            ASSERT_NE(static_cast<int>(parse_set_line(line, set, gene, score)), static_cast<int>(set_line_kind::record))
+                << "line '" << line << "'";
+            ++tried;
+            std::size_t k = 0;
+            while (k < length && ++digit[k] == 5) digit[k++] = 0;
+            if (k == length) break;
+        }
+    }
+    EXPECT_GT(tried, 2000000);
+    EXPECT_EQ(static_cast<int>(parse_set_line("\t\t\t; |g\t\tX", set, gene, score)),
+              static_cast<int>(set_line_kind::record));
+    EXPECT_EQ(static_cast<int>(parse_set_line("\t\t\t; |g\t\t\t", set, gene, score)),
+              static_cast<int>(set_line_kind::record));
+    tscore = 10.0;
+}
+
 // A file of many records, genes repeated within and across sets, sets
 // interleaved, and the table a plain map-by-map read gives.
 std::map<std::string, std::map<std::string, double>> write_sets_file(const std::string& path, std::size_t lines,

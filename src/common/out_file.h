@@ -1,0 +1,38 @@
+#pragma once
+#include <cstdio>
+#include <string>
+
+// An output file while it is written. A regular file, or a name that does not
+// exist yet, is written into a temporary file in the same folder, which is
+// renamed over the name only once it is complete and on disk: the name never
+// holds a partly written file, and two runs writing the same name leave one
+// whole file. Devices, pipes and names under /dev and /proc (/dev/stdout,
+// /dev/null) are written in place, as is a file whose folder takes no new
+// files.
+struct out_file {
+    std::string name;       // as given
+    std::string temporary;  // empty when written in place
+    std::string target;     // what the temporary replaces: the name, or the file a link names
+    std::FILE* f = nullptr; // fully buffered
+};
+
+// Opens the name for writing; ends the run with "Sorry, couldn't open NAME"
+// when it cannot be written.
+out_file open_output(const std::string& name);
+
+// Flushes and closes the file and, for a temporary, syncs it and renames it
+// over the target. Ends the run with "Sorry, couldn't write NAME" when
+// anything written was lost; the temporary is removed then.
+void finish_output(out_file& out);
+
+// True when writing both names would write one file twice: the same existing
+// regular file (by device and inode), or the same new path.
+bool same_output(const std::string& a, const std::string& b);
+
+// Removes the temporaries of the outputs not yet finished. Async-signal-safe:
+// the fatal paths and the signal handlers call it.
+void remove_temporaries();
+
+// SIGINT, SIGTERM and SIGHUP remove the temporaries, then end the run as the
+// signal would have. A signal that the parent set to be ignored stays ignored.
+void remove_temporaries_on_signals();

@@ -1,0 +1,2 @@
+import os
+os.link("a.txt", "b.txt")

@@ -1,0 +1,158 @@
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/out_file.h"
+#include "common/output.h"
+
+// A fresh, empty folder for one test.
+static std::string fresh_folder(const std::string& name) {
+    std::string folder = testing::TempDir() + "quorin_out_file_" + name;
+    std::string command = "rm -rf '" + folder + "' && mkdir -p '" + folder + "'";
+    if (std::system(command.c_str()) != 0) ADD_FAILURE() << "cannot make " << folder;
+    return folder;
+}
+
+static std::vector<std::string> entries(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* d = opendir(folder.c_str());
+    if (!d) return names;
+    while (dirent* e = readdir(d))
+        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
+    closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+static std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+static void spit(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+// Until it is finished, the name does not exist and a temporary next to it
+// holds what was written; afterwards the name holds all of it, alone.
+TEST(OutFile, NewNameAppearsOnlyWhenComplete) {
+    std::string folder = fresh_folder("new");
+    std::string name = folder + "/table.txt";
+    out_file out = open_output(name);
+    write_line(out.f, "first");
+    std::fflush(out.f);
+    std::vector<std::string> mid = entries(folder);
+    ASSERT_EQ(mid.size(), 1u);
+    EXPECT_EQ(mid[0].rfind(".table.txt.", 0), 0u) << mid[0];
+    EXPECT_EQ(slurp(folder + "/" + mid[0]), "first\n");
+    write_line(out.f, "second");
+    finish_output(out);
+    EXPECT_EQ(entries(folder), std::vector<std::string>{"table.txt"});
+    EXPECT_EQ(slurp(name), "first\nsecond\n");
+    struct stat info;
+    ASSERT_EQ(stat(name.c_str(), &info), 0);
+    mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);  // as a plain open would have made it
+}
+
+TEST(OutFile, ExistingFileReplacedKeepingItsMode) {
+    std::string folder = fresh_folder("existing");
+    std::string name = folder + "/table.txt";
+    spit(name, "an old and longer table\n");
+    chmod(name.c_str(), 0640);
+    out_file out = open_output(name);
+    write_line(out.f, "new");
+    EXPECT_EQ(slurp(name), "an old and longer table\n");
+    finish_output(out);
+    EXPECT_EQ(slurp(name), "new\n");
+    struct stat info;
+    ASSERT_EQ(stat(name.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(entries(folder).size(), 1u);
+}
+
+// The handlers' clean-up removes a temporary not yet renamed; the name is
+// left as it was.
+TEST(OutFile, RemoveTemporariesLeavesTheOldFile) {
+    std::string folder = fresh_folder("interrupted");
+    std::string name = folder + "/table.txt";
+    spit(name, "old\n");
+    out_file out = open_output(name);
+    write_line(out.f, "half");
+    std::fflush(out.f);
+    EXPECT_EQ(entries(folder).size(), 2u);
+    remove_temporaries();
+    EXPECT_EQ(entries(folder), std::vector<std::string>{"table.txt"});
+    EXPECT_EQ(slurp(name), "old\n");
+    std::fclose(out.f);
+}
+
+TEST(OutFile, DevicesAreWrittenInPlace) {
+    out_file out = open_output("/dev/null");
+    EXPECT_TRUE(out.temporary.empty());
+    write_line(out.f, "gone");
+    finish_output(out);
+}
+
+TEST(OutFile, LinkStaysALinkToTheNewFile) {
+    std::string folder = fresh_folder("link");
+    spit(folder + "/real.txt", "old\n");
+    ASSERT_EQ(symlink("real.txt", (folder + "/link.txt").c_str()), 0);
+    out_file out = open_output(folder + "/link.txt");
+    write_line(out.f, "new");
+    finish_output(out);
+    struct stat info;
+    ASSERT_EQ(lstat((folder + "/link.txt").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(slurp(folder + "/real.txt"), "new\n");
+    EXPECT_EQ(entries(folder), (std::vector<std::string>{"link.txt", "real.txt"}));
+}
+
+TEST(OutFile, SameOutputByPathInodeOrNewName) {
+    std::string folder = fresh_folder("same");
+    std::string a = folder + "/a.txt", b = folder + "/b.txt";
+    EXPECT_TRUE(same_output(a, a));                      // a new name, twice
+    EXPECT_TRUE(same_output(a, folder + "/./a.txt"));     // spelt two ways
+    EXPECT_FALSE(same_output(a, b));
+    spit(a, "x");
+    EXPECT_TRUE(same_output(a, a));
+    EXPECT_TRUE(same_output(a, folder + "/../" + folder.substr(folder.rfind('/') + 1) + "/a.txt"));
+    EXPECT_FALSE(same_output(a, b));                     // one exists, one is new
+    ASSERT_EQ(link(a.c_str(), b.c_str()), 0);
+    EXPECT_TRUE(same_output(a, b));                      // a hard link
+    spit(folder + "/c.txt", "x");
+    EXPECT_FALSE(same_output(a, folder + "/c.txt"));     // same bytes, another file
+    EXPECT_FALSE(same_output("/dev/null", "/dev/null"));  // a device takes both
+}
+
+TEST(OutFileDeath, WriteErrorNamesTheFile) {
+    EXPECT_EXIT(
+        {
+            out_file out = open_output("/dev/full");
+            write_line(out.f, "lost");
+            finish_output(out);
+        },
+        testing::ExitedWithCode(1), "^Sorry, couldn't write /dev/full\n$");
+}
+
+TEST(OutFileDeath, MissingFolderCannotBeOpened) {
+    EXPECT_EXIT(open_output(testing::TempDir() + "quorin_no_such_folder/x.txt"), testing::ExitedWithCode(1),
+                "^Sorry, couldn't open .*quorin_no_such_folder/x.txt\n$");
+}
+
+TEST(OutputDeath, OutOfMemoryIsOneLineAndStatusOne) {
+    EXPECT_EXIT(out_of_memory(), testing::ExitedWithCode(1), "^Sorry, out of memory\n$");
+}
