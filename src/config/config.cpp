@@ -7,6 +7,7 @@ int thread_n = 1;
 bool mute = true;
 bool auto_p = false;
 bool dump = false;
+std::string report_file;
 std::string wt_method = "1";
 std::string adj_method = "11";
 weighting wt_kind = weighting::both;

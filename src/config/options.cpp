@@ -13,6 +13,9 @@ const char* const usage_line =
     "quorin -s gene_set -i gene_list [-g tscore] [-r adjust] [-w weight] [-p auto_p] "
     "[-t thread] [-o output] [-d outdata]";
 
+// Codes of the long-only options, above every character code.
+enum { option_report = 256 };
+
 static const struct option long_options[] = {
     {"help", no_argument, nullptr, 'h'},
     {"rank_set", required_argument, nullptr, 's'},
@@ -24,6 +27,7 @@ static const struct option long_options[] = {
     {"thread", required_argument, nullptr, 't'},
     {"output", required_argument, nullptr, 'o'},
     {"outdata", required_argument, nullptr, 'd'},
+    {"report", required_argument, nullptr, option_report},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -66,6 +70,10 @@ void take_options(int argc, char** argv, run_files& files) {
             break;
         case 'o': files.output = optarg; mute = false; break;
         case 'd': files.outdata = optarg; dump = true; break;
+        case option_report:
+            report_file = optarg;
+            if (report_file.empty()) fail("wrong --report: the file name is empty");
+            break;
         default: fail("invalid option: ");  // the parser has named the option on stderr
         }
     }

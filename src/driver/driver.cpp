@@ -73,8 +73,8 @@ static void test_set(const std::string& name, const list_index& list, const std:
         // No test gave a p-value below 1.1: the record keeps its start values.
         record.name = name;
     }
-    // Only the detail file reads the per-gene detail.
-    if (dump && kept < tests.size()) {
+    // Only the detail file and the report read the per-gene detail.
+    if ((dump || !report_file.empty()) && kept < tests.size()) {
         detail.rank_x = std::move(r.rank_x);
         detail.rank_y = std::move(r.rank_y);
         detail.weights = std::move(weights[kept]);
