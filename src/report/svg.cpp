@@ -33,24 +33,28 @@ axis nice_axis(const std::vector<double>& values, bool with_zero) {
         if (lo > 0) lo = 0;
         if (hi < 0) hi = 0;
     }
-    // A span below a billionth of the values' size is rounding, not data.
+    // A span below a millionth of a millionth of the values' size is
+    // rounding, not data; below 1e-290 its ticks would not be distinct doubles.
     long double size = std::fmax(std::fabs(lo), std::fabs(hi));
-    if (hi - lo <= size * 1e-9L) {
-        long double pad = size == 0 ? 1 : size * 0.1L;
+    if (hi - lo <= size * 1e-12L || hi - lo < 1e-290L) {
+        long double pad = size == 0 ? 1 : std::fmax(size * 0.1L, 1e-290L);
         lo = with_zero && lo >= 0 ? lo : lo - pad;
         hi = with_zero && hi <= 0 ? hi : hi + pad;
         if (with_zero && lo == 0 && hi == 0) hi = 1;
     }
     long double step = nice_step((hi - lo) / 5);
+    // Ticks as whole multiples of the step, so that 0 is exactly 0; those
+    // beyond the largest double are left out.
     axis a;
-    a.lo = std::floor(lo / step) * step;
-    a.hi = std::ceil(hi / step) * step;
-    // Ticks as whole multiples of the step, so that 0 is exactly 0.
-    long double first = std::round(a.lo / step), last = std::round(a.hi / step);
+    long double first = std::floor(lo / step), last = std::ceil(hi / step);
     for (long double k = first; k <= last && a.ticks.size() < 20; ++k) {
         double t = static_cast<double>(k * step);
         if (std::isfinite(t)) a.ticks.push_back(t);
     }
+    // The ends: the outer ticks, or the values where rounding put a tick
+    // inside them or a tick did not fit into a double.
+    a.lo = a.ticks.empty() ? lo : std::fmin(lo, static_cast<long double>(a.ticks.front()));
+    a.hi = a.ticks.empty() ? hi : std::fmax(hi, static_cast<long double>(a.ticks.back()));
     return a;
 }
 
