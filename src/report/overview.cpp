@@ -96,7 +96,7 @@ std::string overview_plot(const std::vector<struct fstat>& sets) {
               "\xE2\x88\x92log\xE2\x82\x81\xE2\x82\x80 P-value");
     if (any_zero) {
         svg_line(out, f.left, f.top - band, f.left + f.width, f.top - band, "zero-band");
-        svg_text(out, f.left + f.width - 4, f.top - band - 5, "P-value 0 (below the smallest double)", "end",
+        svg_text(out, f.left + 4, f.top - band - 5, "P-value 0 (below the smallest double)", "start",
                  "legend");
     }
     double zero_x = frame_x(f, 0);

@@ -85,10 +85,11 @@ static std::string table_rows_json(const std::vector<struct fstat>& sets) {
 }
 
 std::string report_page(const report_run& run, const std::vector<struct fstat>& sets) {
-    std::size_t significant = 0, undrawn = 0;
+    std::size_t significant = 0, undrawn = 0, at_top = 0;
     for (const struct fstat& s : sets) {
         significant += s.fdr < 0.05;
         undrawn += !place_set(s).drawn;
+        at_top += place_set(s).drawn && place_set(s).at_top;
     }
     std::size_t panels = std::min(significant, report_max_panels);
 
@@ -96,7 +97,10 @@ std::string report_page(const report_run& run, const std::vector<struct fstat>& 
     out += header(run, sets.size(), significant);
     out += "<main>\n<section id=\"overview\">\n<h2>All tested sets</h2>\n<figure>\n" + overview_plot(sets);
     out += "<figcaption>Each point is one gene set; hover over it for its name and values. The ten sets at the "
-           "top of the table are labelled; P-value 0 is drawn on the top edge (\xE2\x96\xB2).";
+           "top of the table are labelled.";
+    if (at_top)
+        out += ' ' + count_text(at_top, "set has", "sets have") + " P-value 0 and " + (at_top == 1 ? "is" : "are") +
+               " drawn on the top edge (\xE2\x96\xB2).";
     if (undrawn)
         out += ' ' + count_text(undrawn, "set has", "sets have") + " no finite estimate or P-value and " +
                (undrawn == 1 ? "is" : "are") + " not drawn.";
