@@ -73,8 +73,12 @@ static void test_set(const std::string& name, const list_index& list, const std:
         // No test gave a p-value below 1.1: the record keeps its start values.
         record.name = name;
     }
-    // Only the detail file and the report read the per-gene detail.
-    if ((dump || !report_file.empty()) && kept < tests.size()) {
+    // Only the detail file and the report read the per-gene detail. The
+    // report reads it only for sets with FDR below 0.05; an FDR, n * p / i
+    // with i <= n, is never below the p-value but for rounding, so the
+    // report keeps no detail of a set with p at 0.06 or above.
+    bool report_reads = !report_file.empty() && record.p_value < 0.06;
+    if ((dump || report_reads) && kept < tests.size()) {
         detail.rank_x = std::move(r.rank_x);
         detail.rank_y = std::move(r.rank_y);
         detail.weights = std::move(weights[kept]);

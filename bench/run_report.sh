@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# What --report costs on the "wide" workload (10 000 sets of 15 to 300 genes):
+# the same run with and without the report, alternated so that both see the
+# same load, the fastest of RUNS runs each (wall and CPU time, peak memory),
+# and the size of the page.
+#
+# usage: bench/run_report.sh        (RUNS=7 bench/run_report.sh for steadier figures)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+build="$root/build-bench"
+data="$root/bench/data"
+out="$root/bench/results"
+runs=${RUNS:-5}
+
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUORIN_TESTS=OFF >/dev/null
+fi
+cmake --build "$build" -j2 --target quorin >/dev/null
+for f in list.txt wide.bed; do
+  [ -f "$data/$f" ] || python3 bench/make_workload.py "$data" --only "$f" >/dev/null
+done
+mkdir -p "$out"
+quorin="$build/quorin"
+
+# one NAME COMMAND...: appends "NAME wall cpu peak_mb" of one run to $out/report_runs.txt.
+one() {
+  local name=$1
+  shift
+  /usr/bin/time -f "$name %e %U %S %M" -o "$out/report.time" "$@" >"$out/report_$name.stdout"
+  awk '{ printf "%s %.2f %.2f %.0f\n", $1, $2, $3 + $4, $5 / 1024 }' "$out/report.time" >>"$out/report_runs.txt"
+}
+
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)" >&2
+: >"$out/report_runs.txt"
+for ((k = 0; k < runs; k++)); do
+  for p in "" "-p"; do
+    tag=${p:+_p}
+    one "plain$tag" "$quorin" -s "$data/wide.bed" -i "$data/list.txt" -t 2 $p
+    one "report$tag" "$quorin" -s "$data/wide.bed" -i "$data/list.txt" -t 2 $p --report="$out/wide$tag.html"
+  done
+done
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)" >&2
+cmp -s "$out/report_plain.stdout" "$out/report_report.stdout" || { echo "the table differs with --report" >&2; exit 1; }
+
+awk -v size="$(stat -c %s "$out/wide.html")" -v size_p="$(stat -c %s "$out/wide_p.html")" '
+  { if (!($1 in wall) || $2 < wall[$1]) wall[$1] = $2
+    if (!($1 in cpu) || $3 < cpu[$1]) cpu[$1] = $3
+    if ($4 > mem[$1]) mem[$1] = $4 }
+  END {
+    printf "%-10s %7s %7s %8s\n", "case", "wall_s", "cpu_s", "peak_mb"
+    n = split("plain report plain_p report_p", names, " ")
+    for (i = 1; i <= n; i++) printf "%-10s %7.2f %7.2f %8d\n", names[i], wall[names[i]], cpu[names[i]], mem[names[i]]
+    printf "\n-t 2:    report / plain: wall %.3f, cpu %.3f; page %.2f MB\n", wall["report"] / wall["plain"], cpu["report"] / cpu["plain"], size / 1e6
+    printf "-t 2 -p: report / plain: wall %.3f, cpu %.3f; page %.2f MB\n", wall["report_p"] / wall["plain_p"], cpu["report_p"] / cpu["plain_p"], size_p / 1e6
+  }' "$out/report_runs.txt"
