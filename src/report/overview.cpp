@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "common/output.h"
+#include "report/escape.h"
 #include "report/svg.h"
 
 overview_point place_set(const struct fstat& s) {
@@ -22,7 +23,7 @@ static const char* point_class(const struct fstat& s) {
 }
 
 static std::string set_tip(const struct fstat& s) {
-    return tip_text(s.name) + tip_break + tip_text("estimate " + num(s.estimate) + ", P-value " + num(s.p_value) +
+    return html_text(s.name) + tip_break + html_text("estimate " + num(s.estimate) + ", P-value " + num(s.p_value) +
                                                    ", FDR " + num(s.fdr) + ", tau " + num(s.tau));
 }
 

@@ -110,8 +110,7 @@ std::string report_page(const report_run& run, const std::vector<struct fstat>& 
     out += "<p class=\"controls\"><label>Filter by name <input id=\"filter\" type=\"search\"></label> "
            "<span id=\"shown\"></span></p>\n";
     out += "<noscript><p>Sorting and filtering need JavaScript; the rows are those of the result table.</p></noscript>\n";
-    out += "<table id=\"results\" data-panels=\"" + std::to_string(panels) +
-           "\"><thead><tr><th>Gene-set</th><th>PP</th><th>Cor_dir</th><th>Tau</th><th>Estimate</th>"
+    out += "<table id=\"results\"><thead><tr><th>Gene-set</th><th>PP</th><th>Cor_dir</th><th>Tau</th><th>Estimate</th>"
            "<th>P-value</th><th>FDR</th></tr></thead><tbody></tbody></table>\n</section>\n";
 
     out += "<section id=\"panels\">\n<h2>Sets with FDR below 0.05</h2>\n";
@@ -121,7 +120,13 @@ std::string report_page(const report_run& run, const std::vector<struct fstat>& 
         out += "<p>The first " + std::to_string(panels) + " of " + std::to_string(significant) +
                " sets in table order; the other " + std::to_string(significant - panels) +
                " are left out here (the detail file, -d, has them all).</p>\n";
-    for (std::size_t k = 0; k < panels; ++k) out += set_panel(sets[k], k + 1);
+    // Sets with FDR below 0.05 lead the table; the loop does not rely on it,
+    // as a NaN FDR may sort anywhere.
+    for (std::size_t k = 0, shown = 0; k < sets.size() && shown < panels; ++k) {
+        if (!(sets[k].fdr < 0.05)) continue;
+        out += set_panel(sets[k], k + 1);
+        ++shown;
+    }
     out += "</section>\n</main>\n";
 
     out += "<script type=\"application/json\" id=\"rows\">" + table_rows_json(sets) + "</script>\n";

@@ -82,7 +82,6 @@ const char* const page_script = R"(<script>
   var heads = Array.prototype.slice.call(table.tHead.rows[0].cells);
   var filter = document.getElementById("filter");
   var shown = document.getElementById("shown");
-  var panels = Number(table.getAttribute("data-panels"));
   var order = rows.map(function (r, i) { return i; });
   var sortColumn = -1, ascending = true;
 
@@ -102,7 +101,7 @@ const char* const page_script = R"(<script>
       var tr = document.createElement("tr");
       row.forEach(function (text, column) {
         var td = document.createElement("td");
-        if (column === 0 && i < panels) {
+        if (column === 0 && document.getElementById("set-" + (i + 1))) {
           var a = document.createElement("a");
           a.href = "#set-" + (i + 1);
           a.textContent = text;

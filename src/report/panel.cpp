@@ -28,8 +28,8 @@ static void dot_path(std::string& out, const std::string& dots, const char* cls,
 }
 
 static std::string gene_tip(const fdata& d, int k) {
-    return tip_text(d.genes[k]) + tip_break +
-           tip_text("set score " + num(d.vec_x[k]) + ", list score " + num(d.vec_y[k]) + ", weight " +
+    return html_text(d.genes[k]) + tip_break +
+           html_text("set score " + num(d.vec_x[k]) + ", list score " + num(d.vec_y[k]) + ", weight " +
                     num(d.weights[k]));
 }
 

@@ -109,8 +109,6 @@ void svg_circle(std::string& out, double x, double y, double r, std::string_view
     out += "</title></circle>\n";
 }
 
-std::string tip_text(std::string_view text) { return html_text(text); }
-
 void draw_axes(std::string& out, const frame& f, std::string_view x_title, std::string_view y_title) {
     double bottom = f.top + f.height, right = f.left + f.width;
     for (double t : f.x.ticks) {

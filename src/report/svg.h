@@ -42,10 +42,8 @@ void svg_line(std::string& out, double x1, double y1, double x2, double y2, std:
 void svg_text(std::string& out, double x, double y, std::string_view text, std::string_view anchor,
               std::string_view cls);
 // A circle; with a non-empty tip, a <title> the browser shows on hover. The
-// tip is HTML already (see tip_text), so that it can hold line breaks.
+// tip is HTML already, lines escaped by html_text and joined by tip_break.
 void svg_circle(std::string& out, double x, double y, double r, std::string_view cls, std::string_view tip);
-// Escapes one line of a hover text; lines are joined with tip_break.
-std::string tip_text(std::string_view text);
 extern const char* const tip_break;
 
 // Grid lines, ticks with their values, and the two axis titles.

@@ -283,7 +283,8 @@ TEST(ReportPage, HeaderTableAndPanelSelection) {
     std::string page = report_page(sample_run(), sets);
     EXPECT_EQ(count(page, "<section class=\"panel\""), report_max_panels);
     EXPECT_NE(page.find("The first 50 of 53 sets in table order; the other 3 are left out"), std::string::npos);
-    EXPECT_NE(page.find("data-panels=\"50\""), std::string::npos);
+    EXPECT_NE(page.find("id=\"set-50\""), std::string::npos);
+    EXPECT_EQ(page.find("id=\"set-51\""), std::string::npos);
     EXPECT_NE(page.find("54 sets tested, 53 with FDR below 0.05"), std::string::npos);
     EXPECT_NE(page.find("<code>quorin -s &#39;my sets.bed&#39; --report=r.html</code>"), std::string::npos);
     EXPECT_NE(page.find("<code>my sets.bed</code>: 3 gene sets"), std::string::npos);
