@@ -84,6 +84,7 @@ std::string overview_plot(const std::vector<struct fstat>& sets) {
     double top_band = f.top - band / 2 - 2;
 
     std::string out;
+    out.reserve(sets.size() * 160 + 8000);
     svg_begin(out, width, height, "Estimate against -log10 P-value of every tested gene set");
     // Legend: shape and fill tell the classes apart also in grey print.
     double lx = f.left;

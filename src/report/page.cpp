@@ -75,6 +75,7 @@ static std::string header(const report_run& run, std::size_t tested, std::size_t
 // result table prints them.
 static std::string table_rows_json(const std::vector<struct fstat>& sets) {
     std::string out = "[";
+    out.reserve(sets.size() * 100);
     for (std::size_t k = 0; k < sets.size(); ++k) {
         const struct fstat& s = sets[k];
         if (k) out += ",\n";
@@ -93,9 +94,12 @@ std::string report_page(const report_run& run, const std::vector<struct fstat>& 
     }
     std::size_t panels = std::min(significant, report_max_panels);
 
-    std::string out = page_head;
+    std::string out;
+    out.reserve(sets.size() * 300 + panels * 40000 + 30000);  // about what a page takes
+    out += page_head;
     out += header(run, sets.size(), significant);
-    out += "<main>\n<section id=\"overview\">\n<h2>All tested sets</h2>\n<figure>\n" + overview_plot(sets);
+    out += "<main>\n<section id=\"overview\">\n<h2>All tested sets</h2>\n<figure>\n";
+    out += overview_plot(sets);
     out += "<figcaption>Each point is one gene set; hover over it for its name and values. The ten sets at the "
            "top of the table are labelled.";
     if (at_top)
@@ -129,7 +133,9 @@ std::string report_page(const report_run& run, const std::vector<struct fstat>& 
     }
     out += "</section>\n</main>\n";
 
-    out += "<script type=\"application/json\" id=\"rows\">" + table_rows_json(sets) + "</script>\n";
+    out += "<script type=\"application/json\" id=\"rows\">";
+    out += table_rows_json(sets);
+    out += "</script>\n";
     out += page_script;
     out += "</body>\n</html>\n";
     return out;

@@ -114,7 +114,8 @@ std::string set_panel(const struct fstat& s, std::size_t number) {
     out += "<p class=\"stats\">Tau " + num(s.tau) + " \xC2\xB7 estimate " + num(s.estimate) + " \xC2\xB7 P-value " +
            num(s.p_value) + " \xC2\xB7 FDR " + num(s.fdr) + " \xC2\xB7 PP " + num(s.pp) + " \xC2\xB7 " +
            std::to_string(d.genes.size()) + " paired genes, " + std::to_string(follow) + " following the direction</p>\n";
-    out += "<div class=\"panel-body\">\n<figure>\n" + scatter(s, by_weight);
+    out += "<div class=\"panel-body\">\n<figure>\n";
+    out += scatter(s, by_weight);
     out += "<figcaption><span class=\"key follows\"></span> follows the set's direction "
            "<span class=\"key against\"></span> does not; dot area in proportion to the gene's weight";
     if (d.genes.size() > panel_max_genes)
