@@ -74,10 +74,11 @@ static void test_set(const std::string& name, const list_index& list, const std:
         record.name = name;
     }
     // Only the detail file and the report read the per-gene detail. The
-    // report reads it only for sets with FDR below 0.05; an FDR, n * p / i
-    // with i <= n, is never below the p-value but for rounding, so the
-    // report keeps no detail of a set with p at 0.06 or above.
-    bool report_reads = !report_file.empty() && record.p_value < 0.06;
+    // report reads it only for sets with FDR below 0.05. adjust_p_values
+    // sets FDR = (n * p) / i with 1 <= i <= n: n * p rounds to at least p,
+    // and the division leaves at least p * (1 - 2^-52), so a set whose p is
+    // 0.05 * (1 + 1e-9) or more cannot get a panel.
+    bool report_reads = !report_file.empty() && record.p_value < 0.05 * (1 + 1e-9);
     if ((dump || report_reads) && kept < tests.size()) {
         detail.rank_x = std::move(r.rank_x);
         detail.rank_y = std::move(r.rank_y);
