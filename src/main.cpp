@@ -11,6 +11,7 @@
 #include "driver/driver.h"
 #include "input/gene_list.h"
 #include "input/gene_sets.h"
+#include "report/page.h"
 #include "results/detail.h"
 #include "results/table.h"
 
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
     else
         save_result(files.output);
     if (dump) save_data(files.outdata);
+    if (!report_file.empty()) save_report(report_file, describe_run(argc, argv, files));
     // Progress lines go to standard output too; a lost one is a failed run.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) die("Sorry, couldn't write standard output");
     // The system releases the tables at once; freeing millions of map nodes

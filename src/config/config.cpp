@@ -9,6 +9,7 @@ int thread_n;
 bool mute;
 bool auto_p;
 bool dump;
+std::string report_file;
 std::string wt_method;
 std::string adj_method;
 weighting wt_kind;
@@ -29,6 +30,7 @@ void reset_run_config() {
     mute = true;
     auto_p = false;
     dump = false;
+    report_file.clear();
     set_wt_method("1");
     adj_method = "11";
     fdr_kind = fdr_method::position;

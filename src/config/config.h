@@ -11,6 +11,7 @@ extern int thread_n;
 extern bool mute;
 extern bool auto_p;
 extern bool dump;
+extern std::string report_file;  // --report; empty: no report
 extern std::string wt_method;
 extern std::string adj_method;
 

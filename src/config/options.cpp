@@ -20,7 +20,7 @@ const char* const usage_line =
 // Long-only options get values above any character.
 enum {
     opt_version = 256, opt_verbose, opt_fdr, opt_min_size, opt_max_size, opt_size, opt_digits,
-    opt_permutations, opt_exceed, opt_seed
+    opt_permutations, opt_exceed, opt_seed, opt_report
 };
 
 // Every name that getopt_long accepted before the long-only options came is
@@ -47,6 +47,7 @@ static const struct option long_options[] = {
     {"permutations", required_argument, nullptr, opt_permutations},
     {"exceed", required_argument, nullptr, opt_exceed},
     {"seed", required_argument, nullptr, opt_seed},
+    {"report", required_argument, nullptr, opt_report},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -166,6 +167,10 @@ void take_options(int argc, char** argv, run_files& files) {
             break;
         case opt_exceed: exceed = static_cast<long long>(whole_number("exceed", optarg, 1, 10000000, "a whole number from 1 to 10000000")); break;
         case opt_seed: seed = whole_number("seed", optarg, 0, ~0ull, "a whole number from 0 to 18446744073709551615"); break;
+        case opt_report:
+            report_file = optarg;
+            if (report_file.empty()) bad_value("report", optarg, "a file name");
+            break;
         default: fail("invalid option: " + offending_option(argv));  // the parser has also named it on stderr
         }
     }

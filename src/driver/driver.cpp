@@ -113,8 +113,13 @@ static void test_set(const std::string& name, const list_index& list, std::size_
         record.permutations = perm.done;
         record.exact = perm.exact;
     }
-    // Only the detail file reads the per-gene detail.
-    if (dump && kept < tests.size()) {
+    // Only the detail file and the report read the per-gene detail. The
+    // report reads it only for sets with FDR below 0.05. adjust_p_values
+    // sets FDR = (n * p) / i with 1 <= i <= n: n * p rounds to at least p,
+    // and the division leaves at least p * (1 - 2^-52), so a set whose p is
+    // 0.05 * (1 + 1e-9) or more cannot get a panel.
+    bool report_reads = !report_file.empty() && record.p_value < 0.05 * (1 + 1e-9);
+    if ((dump || report_reads) && kept < tests.size()) {
         detail.rank_x = std::move(r.rank_x);
         detail.rank_y = std::move(r.rank_y);
         detail.weights = std::move(weights[kept]);

@@ -1,0 +1,321 @@
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "common/records.h"
+#include "config/config.h"
+#include "report/escape.h"
+#include "report/overview.h"
+#include "report/page.h"
+#include "report/panel.h"
+#include "report/svg.h"
+
+static std::size_t count(const std::string& text, const std::string& piece) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+    return n;
+}
+
+static struct fstat tested(const std::string& name, double estimate, double p, double fdr, char dir = '+') {
+    struct fstat s;
+    s.name = name;
+    s.estimate = estimate;
+    s.tau = estimate / 10;
+    s.p_value = p;
+    s.fdr = fdr;
+    s.cor_dir = dir;
+    return s;
+}
+
+// A set with n paired genes whose two scores both fall with k, so that the
+// descending ranks are k + 1 on both sides.
+static struct fstat with_genes(const std::string& name, std::size_t n) {
+    struct fstat s = tested(name, 5, 1e-6, 1e-5);
+    for (std::size_t k = 0; k < n; ++k) {
+        s.data.genes.push_back("G" + std::to_string(k));
+        s.data.vec_x.push_back(static_cast<double>(n - k));
+        s.data.vec_y.push_back(static_cast<double>(n - k) / 2);
+        s.data.rank_x.push_back(static_cast<int>(k) + 1);
+        s.data.rank_y.push_back(static_cast<int>(k) + 1);
+        s.data.weights.push_back(1.0 - static_cast<double>(k) / n);
+    }
+    return s;
+}
+
+TEST(ReportEscape, HtmlTextEscapesMarkupAndRepairsUtf8) {
+    EXPECT_EQ(html_text("a<b>&\"c'"), "a&lt;b&gt;&amp;&quot;c&#39;");
+    EXPECT_EQ(html_text("</script><!--"), "&lt;/script&gt;&lt;!--");
+    // Well-formed multi-byte characters pass unchanged: é, 中, an emoji.
+    EXPECT_EQ(html_text("\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80"), "\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80");
+    const std::string fffd = "\xEF\xBF\xBD";
+    // A lone continuation byte, a Latin-1 byte, a sequence cut short at the end.
+    EXPECT_EQ(html_text("a\x80z"), "a" + fffd + "z");
+    EXPECT_EQ(html_text("caf\xE9"), "caf" + fffd);
+    EXPECT_EQ(html_text("x\xE4\xB8"), "x" + fffd + fffd);
+    // Overlong "/" and an encoded surrogate are not UTF-8 either.
+    EXPECT_EQ(html_text("\xC0\xAF"), fffd + fffd);
+    EXPECT_EQ(html_text("\xED\xA0\x80"), fffd + fffd + fffd);
+    EXPECT_EQ(html_text("\xF4\x90\x80\x80"), fffd + fffd + fffd + fffd);  // above U+10FFFF
+    // Control characters would be parse errors; tab stays.
+    EXPECT_EQ(html_text(std::string("a\0b\tc\x1b", 6)), "a" + fffd + "b\tc" + fffd);
+}
+
+TEST(ReportEscape, JsonStringCannotEndTheScript) {
+    std::string s = json_string("</script><!--x&\"\\");
+    EXPECT_EQ(s, "\"\\u003c/script\\u003e\\u003c!--x\\u0026\\\"\\\\\"");
+    EXPECT_EQ(s.find('<'), std::string::npos);
+    EXPECT_EQ(json_string("a\nb\x01"), "\"a\\u000ab\\u0001\"");
+    // U+2028 and U+2029 end a line in older JavaScript; other characters pass.
+    EXPECT_EQ(json_string("\xE2\x80\xA8\xE2\x80\xA9\xE2\x80\xA6"), "\"\\u2028\\u2029\xE2\x80\xA6\"");
+    EXPECT_EQ(json_string("\xFF"), "\"\xEF\xBF\xBD\"");
+    EXPECT_EQ(json_string(""), "\"\"");
+}
+
+TEST(ReportEscape, ShortNamesCutAtCharacterBoundaries) {
+    EXPECT_EQ(short_name("ABCDEF", 6), "ABCDEF");
+    EXPECT_EQ(short_name("ABCDEFG", 6), "ABCDEF\xE2\x80\xA6");
+    // Byte 4 is inside the second é: the cut backs up to its start.
+    EXPECT_EQ(short_name("\xC3\xA9\xC3\xA9\xC3\xA9", 3), "\xC3\xA9\xE2\x80\xA6");
+    EXPECT_EQ(valid_utf8(short_name("\xF0\x9F\x98\x80\xF0\x9F\x98\x80", 5)), short_name("\xF0\x9F\x98\x80\xF0\x9F\x98\x80", 5));
+}
+
+// Every axis must hold its values, have finite, evenly spaced ticks in its
+// range, and map its ends onto the pixel ends.
+static void expect_sound_axis(const axis& a, const std::vector<double>& values) {
+    ASSERT_LT(a.lo, a.hi);
+    ASSERT_GE(a.ticks.size(), 2u);
+    EXPECT_LE(a.ticks.size(), 12u);
+    for (double v : values) {
+        if (!std::isfinite(v)) continue;
+        EXPECT_LE(a.lo, v);
+        EXPECT_GE(a.hi, v);
+        double x = axis_pixel(a, v, 10, 110);
+        EXPECT_TRUE(std::isfinite(x));
+        EXPECT_GE(x, 10 - 1e-9);
+        EXPECT_LE(x, 110 + 1e-9);
+    }
+    for (double t : a.ticks) {
+        EXPECT_TRUE(std::isfinite(t));
+        EXPECT_LE(a.lo, t);
+        EXPECT_GE(a.hi * (1 + 1e-15L), t);
+    }
+    long double step = static_cast<long double>(a.ticks[1]) - a.ticks[0];
+    for (std::size_t k = 2; k < a.ticks.size(); ++k)
+        EXPECT_NEAR(static_cast<double>((a.ticks[k] - static_cast<long double>(a.ticks[k - 1])) / step), 1.0, 1e-9);
+    EXPECT_NEAR(axis_pixel(a, static_cast<double>(a.lo), 10, 110), 10, 1e-9);
+}
+
+TEST(ReportAxis, RoundRangesAroundOrdinaryValues) {
+    axis a = nice_axis({-8.9, 7.3, 0.1}, true);
+    EXPECT_EQ(a.lo, -10);
+    EXPECT_EQ(a.hi, 10);
+    EXPECT_EQ(a.ticks, (std::vector<double>{-10, -5, 0, 5, 10}));
+    expect_sound_axis(a, {-8.9, 7.3});
+    // with_zero reaches 0 from a range above it; without, it does not.
+    EXPECT_EQ(nice_axis({2.2, 3.9}, true).lo, 0);
+    EXPECT_GT(nice_axis({2.2, 3.9}, false).lo, 1);
+}
+
+TEST(ReportAxis, ZeroWidthRanges) {
+    // One set: a single value is widened around it.
+    axis one = nice_axis({5.37}, false);
+    expect_sound_axis(one, {5.37});
+    EXPECT_LT(one.lo, 5.37);
+    EXPECT_GT(one.hi, 5.37);
+    // All p = 1: every -log10 p is 0, and the axis runs 0 .. 1.
+    axis flat = nice_axis({0, 0, 0}, true);
+    EXPECT_EQ(flat.lo, 0);
+    EXPECT_EQ(flat.hi, 1);
+    expect_sound_axis(flat, {0});
+    expect_sound_axis(nice_axis({0}, false), {0});
+    expect_sound_axis(nice_axis({-3}, true), {-3});
+    // Values one rounding step apart count as equal.
+    expect_sound_axis(nice_axis({1.0, std::nextafter(1.0, 2.0)}, false), {1.0});
+    // Nothing finite (p = 0 only, or no set): 0 .. 1.
+    double inf = std::numeric_limits<double>::infinity();
+    axis none = nice_axis({inf, -inf, std::nan("")}, true);
+    EXPECT_EQ(none.lo, 0);
+    EXPECT_EQ(none.hi, 1);
+    EXPECT_EQ(nice_axis({}, false).hi, 1);
+}
+
+TEST(ReportAxis, ExtremeValuesStayFinite) {
+    std::vector<std::vector<double>> cases = {
+        {-DBL_MAX, DBL_MAX}, {DBL_MAX}, {-1e308, 1e308, 0}, {1e-310, 3e-310}, {4.9e-324},
+        {1e15, 1e15 + 2}, {-1e-300, 1e300}, {307.6, 0, 18.2},  // -log10 of the smallest doubles
+    };
+    for (const auto& values : cases) {
+        SCOPED_TRACE(values[0]);
+        expect_sound_axis(nice_axis(values, false), values);
+        expect_sound_axis(nice_axis(values, true), values);
+    }
+    // Infinities are left out of the range, not stretched to.
+    axis a = nice_axis({1, 2, std::numeric_limits<double>::infinity()}, false);
+    EXPECT_LE(a.hi, 3);
+}
+
+TEST(ReportOverview, PlacesAndDrawsEverySet) {
+    std::vector<struct fstat> sets = {tested("A", 9, 1e-20, 1e-19), tested("B", -4, 1e-3, 0.01, '-'),
+                                      tested("C", 0.5, 0.6, 0.9)};
+    std::string svg = overview_plot(sets);
+    EXPECT_EQ(count(svg, "<title>"), 3u);
+    EXPECT_EQ(count(svg, "class=\"pt-pos\"><title>"), 1u);
+    EXPECT_EQ(count(svg, "class=\"pt-neg\"><title>"), 1u);
+    EXPECT_EQ(count(svg, "class=\"pt-ns\"><title>"), 1u);
+    EXPECT_EQ(count(svg, "P-value 0 (below"), 0u);  // no band without p = 0
+    EXPECT_EQ(count(svg, "class=\"point-label\""), 3u);
+    EXPECT_EQ(place_set(sets[0]).y, 20);
+}
+
+TEST(ReportOverview, PZeroOnTheTopEdgeAndUndrawableSetsLeftOut) {
+    struct fstat zero = tested("ZERO", 40, 0, 0);
+    struct fstat no_p = tested("NO_P", 0, 1.1, 1);  // no test gave a p-value
+    struct fstat nan_est = tested("NAN", std::nan(""), 0.5, 1);
+    struct fstat inf_est = tested("INF", std::numeric_limits<double>::infinity(), 0, 0);
+    EXPECT_TRUE(place_set(zero).drawn && place_set(zero).at_top);
+    EXPECT_FALSE(place_set(no_p).drawn);
+    EXPECT_FALSE(place_set(nan_est).drawn);
+    EXPECT_FALSE(place_set(inf_est).drawn);
+    std::string svg = overview_plot({zero, no_p, nan_est, inf_est, tested("B", 2, 0.01, 0.04)});
+    EXPECT_EQ(count(svg, "<title>"), 2u);
+    EXPECT_EQ(count(svg, "P-value 0 (below the smallest double)"), 1u);
+    EXPECT_EQ(count(svg, "l4.5 8h-9z\" class=\"pt-pos\"><title>ZERO"), 1u);  // the triangle
+    EXPECT_EQ(svg.find("nan"), std::string::npos);
+    EXPECT_EQ(svg.find("inf"), std::string::npos);
+}
+
+TEST(ReportOverview, AllPOneOneSetAndExtremeEstimates) {
+    std::vector<struct fstat> flat;
+    for (int k = 0; k < 12; ++k) flat.push_back(tested("S" + std::to_string(k), 0.1 * k, 1, 1));
+    std::string svg = overview_plot(flat);
+    EXPECT_EQ(count(svg, "<title>"), 12u);
+    EXPECT_EQ(count(svg, "class=\"point-label\""), 10u);  // the first ten only
+    for (const auto& sets : {std::vector<struct fstat>{tested("ONLY", 3, 0.2, 0.2)},
+                             std::vector<struct fstat>{tested("BIG", 1e308, 1e-300, 1e-299),
+                                                       tested("SMALL", -1e308, 4.9e-324, 1e-300, '-')}}) {
+        std::string one = overview_plot(sets);
+        EXPECT_EQ(count(one, "<title>"), sets.size());
+        EXPECT_EQ(one.find("nan"), std::string::npos);
+        EXPECT_EQ(one.find("inf"), std::string::npos);
+    }
+}
+
+TEST(ReportPanel, GenesFollowTheDirectionByHalves) {
+    // n = 5, middle rank 3.
+    EXPECT_TRUE(follows_direction(1, 2, 5, '+'));
+    EXPECT_TRUE(follows_direction(5, 4, 5, '+'));
+    EXPECT_FALSE(follows_direction(1, 5, 5, '+'));
+    EXPECT_TRUE(follows_direction(1, 5, 5, '-'));
+    EXPECT_FALSE(follows_direction(2, 1, 5, '-'));
+    EXPECT_FALSE(follows_direction(3, 1, 5, '+'));  // on the middle rank
+    EXPECT_FALSE(follows_direction(3, 1, 5, '-'));
+    // n = 4, middle 2.5: ranks 2 and 3 are in different halves.
+    EXPECT_TRUE(follows_direction(2, 1, 4, '+'));
+    EXPECT_FALSE(follows_direction(2, 3, 4, '+'));
+}
+
+TEST(ReportPanel, EveryGeneDrawnUpToTheCap) {
+    struct fstat s = with_genes("P<&>", 25);
+    std::string html = set_panel(s, 3);
+    EXPECT_EQ(count(html, "h0"), 25u);
+    EXPECT_EQ(count(html, "class=\"top-gene\""), 10u);
+    EXPECT_EQ(count(html, "<tr><td>"), 10u);
+    EXPECT_NE(html.find("<tr><td>1</td><td>G0</td>"), std::string::npos);  // largest weight first
+    EXPECT_NE(html.find("id=\"set-3\""), std::string::npos);
+    EXPECT_NE(html.find("P&lt;&amp;&gt;"), std::string::npos);
+    EXPECT_EQ(html.find("P<&>"), std::string::npos);
+    EXPECT_EQ(html.find("not drawn"), std::string::npos);
+
+    std::string big = set_panel(with_genes("BIG", panel_max_genes + 7), 1);
+    EXPECT_EQ(count(big, "h0"), panel_max_genes);
+    EXPECT_NE(big.find("the 7 genes of smallest weight are not drawn"), std::string::npos);
+
+    // Fewer than ten genes, and a record without detail.
+    EXPECT_EQ(count(set_panel(with_genes("SMALL", 3), 1), "<tr><td>"), 3u);
+    EXPECT_EQ(count(set_panel(tested("EMPTY", 1, 0.01, 0.01), 1), "h0"), 0u);
+}
+
+static report_run sample_run() {
+    report_run run;
+    run.args = {"quorin", "-s", "my sets.bed", "--report=r.html"};
+    run.gene_set_file = "my sets.bed";
+    run.gene_list_file = "list.txt";
+    run.sets_read = 3;
+    run.genes_read = 100;
+    run.date = "2026-01-02 03:04:05 UTC";
+    return run;
+}
+
+TEST(ReportPage, HostileNamesCannotBreakThePage) {
+    const std::string hostile[] = {"</script><script>alert(1)</script>", "<img src=x onerror=alert(1)>",
+                                   "a\"b'c&amp;", "<!--", "\xFF\xFE bad utf-8"};
+    std::vector<struct fstat> sets;
+    for (const std::string& name : hostile) sets.push_back(tested(name, 3, 0.001, 0.01));
+    sets.push_back(tested("\xE2\x80\xA8line", 3, 0.001, 0.01));  // harmless in HTML, not in a script
+    for (struct fstat& s : sets) s.data = with_genes(s.name, 3).data;
+    sets[0].data.genes[0] = "</script>gene";
+    std::string page = report_page(sample_run(), sets);
+    // Negative control: a plain name is found where it appears.
+    std::string plain = report_page(sample_run(), {tested("PLAIN_NAME", 3, 0.001, 0.01)});
+    EXPECT_GE(count(plain, "PLAIN_NAME"), 4u);
+
+    for (const std::string& name : hostile) EXPECT_EQ(page.find(name), std::string::npos) << name;
+    // Exactly the page's own two scripts open and close.
+    EXPECT_EQ(count(page, "<script"), 2u);
+    EXPECT_EQ(count(page, "</script>"), 2u);
+    EXPECT_EQ(count(page, "<img"), 0u);
+    EXPECT_EQ(count(page, "<!--"), 0u);
+    EXPECT_EQ(valid_utf8(page), page);
+    // Every name reaches the table's data, escaped.
+    EXPECT_NE(page.find("\"\\u003c/script\\u003e\\u003cscript\\u003ealert(1)\\u003c/script\\u003e\""),
+              std::string::npos);
+    EXPECT_NE(page.find("\"\\u2028line\""), std::string::npos);
+}
+
+TEST(ReportPage, HeaderTableAndPanelSelection) {
+    std::vector<struct fstat> sets;
+    for (int k = 0; k < 53; ++k) sets.push_back(with_genes("SIG" + std::to_string(k), 12));
+    sets.push_back(tested("NOT", 0.1, 0.9, 0.95));
+    std::string page = report_page(sample_run(), sets);
+    EXPECT_EQ(count(page, "<section class=\"panel\""), report_max_panels);
+    EXPECT_NE(page.find("The first 50 of 53 sets in table order; the other 3 are left out"), std::string::npos);
+    EXPECT_NE(page.find("id=\"set-50\""), std::string::npos);
+    EXPECT_EQ(page.find("id=\"set-51\""), std::string::npos);
+    EXPECT_NE(page.find("54 sets tested, 53 with FDR below 0.05"), std::string::npos);
+    EXPECT_NE(page.find("<code>quorin -s &#39;my sets.bed&#39; --report=r.html</code>"), std::string::npos);
+    EXPECT_NE(page.find("<code>my sets.bed</code>: 3 gene sets"), std::string::npos);
+    EXPECT_NE(page.find(": 100 genes</td>"), std::string::npos);
+    EXPECT_NE(page.find("2026-01-02 03:04:05 UTC"), std::string::npos);
+    EXPECT_EQ(count(page, "\n[\""), 53u);  // JSON rows after the first
+    // Line counts appear once the readers give them.
+    report_run counted = sample_run();
+    counted.set_lines = 300;
+    EXPECT_NE(report_page(counted, sets).find("3 gene sets, 300 lines"), std::string::npos);
+
+    std::string none = report_page(sample_run(), {tested("NOT", 0.1, 0.9, 0.95)});
+    EXPECT_NE(none.find("No set has an FDR below 0.05."), std::string::npos);
+    EXPECT_EQ(count(none, "<section class=\"panel\""), 0u);
+    // No request leaves the page: nothing refers to another address.
+    for (const std::string& p : {page, none}) {
+        EXPECT_EQ(count(p, "http:"), count(p, "http://www.w3.org/2000/svg"));
+        EXPECT_EQ(count(p, "https:"), 0u);
+        EXPECT_EQ(p.find(" src="), std::string::npos);
+        EXPECT_EQ(p.find("url("), std::string::npos);
+        EXPECT_EQ(p.find("@import"), std::string::npos);
+    }
+}
+
+TEST(ReportPage, CommandLineQuoting) {
+    EXPECT_EQ(command_text({"quorin", "-s", "a b", "it's", "", "--report=x.html"}),
+              "quorin -s 'a b' 'it'\\''s' '' --report=x.html");
+}
+
+TEST(ReportPageDeathTest, UnwritablePathEndsTheRun) {
+    result_stats.clear();
+    EXPECT_EXIT(save_report("/nonexistent-folder/report.html", sample_run()), testing::ExitedWithCode(1),
+                "Sorry, couldn't open /nonexistent-folder/report.html");
+}
