@@ -3,8 +3,9 @@
 # missing, so that the README's two commands work on a fresh machine.
 #
 #   scripts/setup.sh           the build: cmake, make, g++, pkg-config, libdeflate
-#   scripts/setup.sh --tests   also what the tests need: python3, GoogleTest, and
-#                              on Debian dpkg-dev and file for the package test
+#   scripts/setup.sh --tests   also what the tests need: python3, GoogleTest, tmux
+#                              (the progress bar test), and on Debian dpkg-dev
+#                              and file for the package test
 #
 # On a system without apt-get it names what is missing and stops; the README's
 # "Install" section lists the prerequisites by their names elsewhere.
@@ -35,6 +36,7 @@ if [ "$tests" = yes ]; then
   need_command python3 python3
   need_header gtest/gtest.h libgtest-dev
   need_header gmock/gmock.h libgmock-dev
+  need_command tmux tmux
   # The package test checks the dependencies that dpkg-shlibdeps finds.
   if command -v dpkg >/dev/null 2>&1; then
     need_command dpkg-shlibdeps dpkg-dev

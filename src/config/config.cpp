@@ -23,6 +23,7 @@ long long permutations;
 long long exceed;
 unsigned long long seed;
 bool many_lists;
+bool progress_bar;
 
 void reset_run_config() {
     tscore = 10.0;
@@ -43,6 +44,7 @@ void reset_run_config() {
     exceed = 20;
     seed = 1;
     many_lists = false;
+    progress_bar = false;
 }
 
 // The defaults are set here, before main, by the same function that tests

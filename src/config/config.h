@@ -27,6 +27,7 @@ extern long long permutations;  // --permutations: 0 for the analytic p-value
 extern long long exceed;        // --exceed: the sequential stop
 extern unsigned long long seed;  // --seed
 extern bool many_lists;          // --lists
+extern bool progress_bar;        // --progress: a bar on standard error when it is a terminal
 
 // Every value above back to its default, as before the options are taken.
 void reset_run_config();

@@ -20,7 +20,7 @@ const char* const usage_line =
 // Long-only options get values above any character.
 enum {
     opt_version = 256, opt_verbose, opt_fdr, opt_min_size, opt_max_size, opt_size, opt_digits,
-    opt_permutations, opt_exceed, opt_seed, opt_report
+    opt_permutations, opt_exceed, opt_seed, opt_report, opt_progress
 };
 
 // Every name that getopt_long accepted before the long-only options came is
@@ -48,6 +48,7 @@ static const struct option long_options[] = {
     {"exceed", required_argument, nullptr, opt_exceed},
     {"seed", required_argument, nullptr, opt_seed},
     {"report", required_argument, nullptr, opt_report},
+    {"progress", no_argument, nullptr, opt_progress},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -171,6 +172,7 @@ void take_options(int argc, char** argv, run_files& files) {
             report_file = optarg;
             if (report_file.empty()) bad_value("report", optarg, "a file name");
             break;
+        case opt_progress: progress_bar = true; break;
         default: fail("invalid option: " + offending_option(argv));  // the parser has also named it on stderr
         }
     }

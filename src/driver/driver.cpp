@@ -11,6 +11,7 @@
 #include "input/gene_matrix.h"
 #include "input/overlap.h"
 #include "permutation/permutation_test.h"
+#include "progress/progress.h"
 #include "results/table.h"
 #include "stats/tau_analysis.h"
 
@@ -141,6 +142,7 @@ static void run_queue(work_queue* queue, const std::vector<double>& pps) {
         std::size_t k = queue->next.fetch_add(1);
         if (k >= tasks) break;
         test_set(queue->names[k % sets], queue->list, k / sets, pps, notes);
+        progress_step();
     }
     std::lock_guard<std::mutex> hold(thread_lock);
     add_notes(run_notes.no_pairs, notes.no_pairs);
@@ -163,6 +165,7 @@ void performe_threading() {
     // the processors can run only costs memory and start-up time.
     unsigned threads = std::min(thread_count(static_cast<unsigned>(queue.names.size() * queue.rankings), thread_n), worker_cap());
     if (!mute) put_line(stdout, result_header());
+    progress_start(queue.names.size() * queue.rankings);
     std::vector<std::thread> workers;
     for (unsigned t = 0; t < threads; ++t) {
         try {
@@ -174,6 +177,7 @@ void performe_threading() {
         }
     }
     for (auto& w : workers) w.join();
+    progress_finish();
     // Arrival order depends on thread timing; byte order of name within each
     // ranking makes the table the same for every thread count.
     std::sort(result_stats.begin(), result_stats.end(), [](const struct fstat& a, const struct fstat& b) {

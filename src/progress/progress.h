@@ -1,0 +1,22 @@
+#pragma once
+#include <cstddef>
+#include <string>
+
+// A progress bar on standard error for long runs: tasks done of total, the
+// rate and the time left, redrawn at most ten times a second and erased at
+// the end. Shown with --progress or --lists, and only when standard error is
+// a terminal, so that no file or pipe ever receives it.
+
+// Starts counting towards total tasks; draws nothing unless the bar is wanted.
+void progress_start(std::size_t total);
+
+// One finished task. Cheap and safe on any thread: a counter, and a drawing
+// only by the thread that finds the last one 100 ms old.
+void progress_step();
+
+// Erases the bar, if one was drawn. Called after the workers have stopped.
+void progress_finish();
+
+// The bar's line for done of total tasks after seconds, at most width
+// columns wide (without the carriage return and clearing that precede it).
+std::string progress_line(std::size_t done, std::size_t total, double seconds, int width);
