@@ -44,7 +44,8 @@ static std::vector<double> auto_pp_values() {
 }
 
 // Pairs and tests one gene set at the given PP values; the test with the
-// smallest p-value is kept, the earlier one on ties.
+// smallest p-value is kept, the earlier one on ties. deciding_tau_tests
+// returns only the tests that can be kept, which keeps the same one.
 static void test_set(const std::string& name, const list_index& list, const std::vector<double>& pps) {
     fdata detail;
     overlap_set(vemo_set.find(name)->second, list, detail.genes, detail.vec_x, detail.vec_y);
@@ -56,7 +57,7 @@ static void test_set(const std::string& name, const list_index& list, const std:
     prepare_ranks(detail.vec_x, detail.vec_y, r);
     std::vector<tau_test> tests;
     std::vector<std::vector<double>> weights;
-    tau_tests(r, pps, tests, weights);
+    deciding_tau_tests(r, pps, tests, weights);
     std::size_t kept = tests.size();
     for (std::size_t k = 0; k < tests.size(); ++k) {
         if (record.p_value > tests[k].p_value) {
