@@ -80,8 +80,10 @@ static tau_test finish_test(double pp, std::size_t n, double limit, double tau) 
     return t;
 }
 
-void weighed_tau_tests(const pair_layout& layout, const std::vector<double>& pps,
-                       const std::vector<std::vector<double>>& weights, std::vector<tau_test>& tests, pair_path path) {
+// The tests of weights made beforehand, with the limit of each where known.
+static void tests_of(const pair_layout& layout, const std::vector<double>& pps,
+                     const std::vector<std::vector<double>>& weights, const std::vector<double>& limits,
+                     std::vector<tau_test>& tests, pair_path path) {
     std::size_t m = pps.size(), n = layout.order.size();
     std::vector<const std::vector<double>*> each(m);
     for (std::size_t k = 0; k < m; ++k) each[k] = &weights[k];
@@ -89,9 +91,14 @@ void weighed_tau_tests(const pair_layout& layout, const std::vector<double>& pps
     pair_sums(path, layout, each, w_sums, t_sums);
     tests.clear();
     for (std::size_t k = 0; k < m; ++k) {
-        double limit = calculate_limit(weights[k]);
+        double limit = k < limits.size() ? limits[k] : calculate_limit(weights[k]);
         tests.push_back(finish_test(pps[k], n, limit, tau_from_sums(w_sums[k], t_sums[k])));
     }
+}
+
+void weighed_tau_tests(const pair_layout& layout, const std::vector<double>& pps,
+                       const std::vector<std::vector<double>>& weights, std::vector<tau_test>& tests, pair_path path) {
+    tests_of(layout, pps, weights, {}, tests, path);
 }
 
 void tau_tests(const set_ranks& r, const std::vector<double>& pps, std::vector<tau_test>& tests,
@@ -122,18 +129,23 @@ void deciding_weighed_tests(const pair_layout& layout, const std::vector<double>
     std::vector<const std::vector<double>*> each(m);
     for (std::size_t k = 0; k < m; ++k) each[k] = &weights[k];
     std::vector<value_range> taus, ps(m);
+    std::vector<double> limits(m);
     tau_ranges(layout, each, taus);
-    for (std::size_t k = 0; k < m; ++k) ps[k] = pvalue_range_of(taus[k], pps[k], n, calculate_limit(weights[k]));
+    for (std::size_t k = 0; k < m; ++k) {
+        limits[k] = calculate_limit(weights[k]);
+        ps[k] = pvalue_range_of(taus[k], pps[k], n, limits[k]);
+    }
     std::vector<bool> can = possible_winners(ps);
-    std::vector<double> kept_pps;
+    std::vector<double> kept_pps, kept_limits;
     std::vector<std::vector<double>> kept_weights;
     for (std::size_t k = 0; k < m; ++k)
         if (can[k]) {
             kept_pps.push_back(pps[k]);
+            kept_limits.push_back(limits[k]);
             kept_weights.push_back(std::move(weights[k]));
         }
     weights = std::move(kept_weights);
-    weighed_tau_tests(layout, kept_pps, weights, tests, path);
+    tests_of(layout, kept_pps, weights, kept_limits, tests, path);
 }
 
 void deciding_tau_tests(const set_ranks& r, const std::vector<double>& pps, std::vector<tau_test>& tests,

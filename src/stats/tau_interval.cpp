@@ -53,15 +53,18 @@
 //    erfc(x), f = e/2, and p = 2f for f <= 0.5, 2(1 - f) otherwise. The
 //    steps before and after erfc are single roundings of monotone functions,
 //    hence monotone. erfc itself is only assumed accurate: |erfc_c(x) -
-//    erfc(x)| <= rho erfc(x) + a with rho = 2^-40, a = 2^-1040: hundreds
-//    of times the error the C library documents and the unit tests measure
-//    (results far below the normal range lose digits, hence a). The true
-//    erfc falls, so over [x_low, x_high] the computed erfc lies in
+//    erfc(x)| <= rho erfc(x) + a with rho = 2^-46 (64 units in the last
+//    place) and a = 2^-1040 (results far below the normal range lose
+//    digits). The unit tests measure the C library's erfc against the long
+//    double one: at most about 2 units, and 2^-1050 below the normal range.
+//    The true erfc falls, so over [x_low, x_high] the computed erfc lies in
 //    [erfc_c(x_high)(1 - 2 rho) - 2a, erfc_c(x_low)(1 + 3 rho) + 3a];
-//    4 rho and 2^-1020 also cover the rounding of the ends. Then
-//    2f and 2(1 - f) are exact for f in the ranges met (Sterbenz), so p lies
-//    in the range made from the ends of f. When z_low and z_high are the
-//    same double the range is tau_pvalue's own result, exactly.
+//    4 rho and 2^-1020 also cover the rounding of the ends. Then 2f and
+//    2(1 - f) are exact for f in the ranges met (Sterbenz), so p lies in the
+//    range made from the ends of f. When z_low and z_high are the same
+//    double the range is tau_pvalue's own result, exactly. For z > 0, p =
+//    2(1 - f) keeps rho as an absolute error of about 2^-43: p-values near
+//    1e-10 and below at several PP values then often need their exact tests.
 // The estimate between tau and z is finish_test in tau_analysis.cpp: a chain
 // of products by non-negative constants, monotone in tau; it is applied to
 // the ends of the tau range there.
@@ -77,38 +80,50 @@ static bool bounded_weights(const std::vector<float>& f) {
 
 // W' and T' of each weight vector in one sweep along the pair order: the
 // weights of the elements before i's run of equal x ranks are held in a
-// Fenwick tree over y rank, m values per node.
-static void fast_sums(const pair_layout& l, const std::vector<const std::vector<float>*>& f,
-                      std::vector<double>& w_sum, std::vector<double>& t_sum) {
-    std::size_t m = f.size(), n = l.y.size();
-    std::vector<double> tree((n + 1) * m, 0.0), same((n + 1) * m, 0.0);
-    std::vector<double> before(m, 0.0), placed(m, 0.0), below(m);
-    w_sum.assign(m, 0.0);
-    t_sum.assign(m, 0.0);
+// Fenwick tree over y rank, m values per node. M is m when known at compile
+// time (the five PP values), 0 otherwise.
+template <std::size_t M>
+static void fast_sums_of(const pair_layout& l, const std::vector<const std::vector<float>*>& f,
+                         std::vector<double>& w_sum, std::vector<double>& t_sum) {
+    const std::size_t m = M ? M : f.size(), n = l.y.size();
+    std::vector<double> value(n * m), tree((n + 1) * m, 0.0), same((n + 1) * m, 0.0);
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t k = 0; k < m; ++k) value[i * m + k] = (*f[k])[i];
+    std::vector<double> before(m, 0.0), placed(m, 0.0), below(m), w(m, 0.0), t(m, 0.0);
     std::size_t in = 0;
     for (std::size_t i = 0; i < n; ++i) {
         for (; in < static_cast<std::size_t>(l.tie_start[i]); ++in) {
             std::size_t y = static_cast<std::size_t>(l.y[in]);
+            const double* v = &value[in * m];
             for (std::size_t k = 0; k < m; ++k) {
-                double v = (*f[k])[in];
-                placed[k] += v;
-                same[y * m + k] += v;
+                placed[k] += v[k];
+                same[y * m + k] += v[k];
             }
             for (std::size_t node = y; node <= n; node += node & (~node + 1))
-                for (std::size_t k = 0; k < m; ++k) tree[node * m + k] += (*f[k])[in];
+                for (std::size_t k = 0; k < m; ++k) tree[node * m + k] += v[k];
         }
         std::size_t yi = static_cast<std::size_t>(l.y[i]);
-        std::fill(below.begin(), below.end(), 0.0);
+        for (std::size_t k = 0; k < m; ++k) below[k] = 0.0;
         for (std::size_t node = yi - 1; node > 0; node &= node - 1)
             for (std::size_t k = 0; k < m; ++k) below[k] += tree[node * m + k];
+        const double* v = &value[i * m];
         for (std::size_t k = 0; k < m; ++k) {
-            double fi = (*f[k])[i];
             double above = (placed[k] - below[k]) - same[yi * m + k];
-            t_sum[k] += fi * (below[k] - above);
-            w_sum[k] += fi * before[k];
-            before[k] += fi;
+            t[k] += v[k] * (below[k] - above);
+            w[k] += v[k] * before[k];
+            before[k] += v[k];
         }
     }
+    w_sum = w;
+    t_sum = t;
+}
+
+static void fast_sums(const pair_layout& l, const std::vector<const std::vector<float>*>& f,
+                      std::vector<double>& w_sum, std::vector<double>& t_sum) {
+    if (f.size() == 5)
+        fast_sums_of<5>(l, f, w_sum, t_sum);
+    else
+        fast_sums_of<0>(l, f, w_sum, t_sum);
 }
 
 // R of step 3: how far the exact W and T may lie from the fast ones.
@@ -187,7 +202,7 @@ value_range pvalue_range(double z_low, double z_high) {
         return {p, p};
     }
     if (!(std::isfinite(z_low) && std::isfinite(z_high) && z_low <= z_high)) return anything;
-    const double rho = 0x1p-40, tiny = 0x1p-1020;
+    const double rho = 0x1p-46, tiny = 0x1p-1020;
     double x_low = (-z_high) / 1.4142135623730951, x_high = (-z_low) / 1.4142135623730951;
     double f_low = (std::erfc(x_high) * (1 - 4 * rho) - tiny) / 2;
     double f_high = (std::erfc(x_low) * (1 + 4 * rho) + tiny) / 2;
