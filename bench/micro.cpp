@@ -20,6 +20,7 @@
 #include "stats/ranks.h"
 #include "stats/tau.h"
 #include "stats/tau_analysis.h"
+#include "stats/tau_interval.h"
 #include "stats/weights.h"
 
 namespace {
@@ -520,10 +521,37 @@ void bm_one_p_set(benchmark::State& state, bool chosen) {
     state.counters["one_pass"] = single / static_cast<double>(all.size());
 }
 
+// The ranges alone (tau_ranges over the five weight vectors), the work the
+// choice adds to a set.
+void bm_p_ranges(benchmark::State& state) {
+    int n = static_cast<int>(state.range(0));
+    std::vector<const paired_scores*> all;
+    for (int v = 0; v < p_set_variants(n); ++v) all.push_back(&scores_of(n, v));
+    set_wt_method("1");
+    std::vector<double> pps = five_pps();
+    std::vector<set_ranks> r(all.size());
+    std::vector<std::vector<std::vector<double>>> weights(all.size());
+    std::vector<tau_test> tests;
+    for (std::size_t v = 0; v < all.size(); ++v) {
+        prepare_ranks(all[v]->x, all[v]->y, r[v]);
+        tau_tests(r[v], pps, tests, weights[v]);
+    }
+    std::vector<value_range> ranges;
+    int v = 0;
+    for (auto _ : state) {
+        int k = next(v, all);
+        std::vector<const std::vector<double>*> each;
+        for (const auto& w : weights[k]) each.push_back(&w);
+        tau_ranges(r[k].layout, each, ranges);
+        benchmark::DoNotOptimize(ranges.data());
+    }
+}
+
 void register_one_p_set() {
     for (int n : p_set_sizes) {
         auto* a = add("one_p_set/chosen", [](benchmark::State& s) { bm_one_p_set(s, true); }, n);
         auto* b = add("one_p_set/all_five", [](benchmark::State& s) { bm_one_p_set(s, false); }, n);
+        add("one_p_set/ranges_only", bm_p_ranges, n);
         if (n >= 20000) {
             a->Iterations(p_set_variants(n));
             b->Iterations(p_set_variants(n));

@@ -78,52 +78,71 @@ static bool bounded_weights(const std::vector<float>& f) {
     return true;
 }
 
-// W' and T' of each weight vector in one sweep along the pair order: the
+// W' and T' of M weight vectors in one sweep along the pair order: the
 // weights of the elements before i's run of equal x ranks are held in a
-// Fenwick tree over y rank, m values per node. M is m when known at compile
-// time (the five PP values), 0 otherwise.
+// Fenwick tree over y rank, M values per node.
 template <std::size_t M>
-static void fast_sums_of(const pair_layout& l, const std::vector<const std::vector<float>*>& f,
+static void fast_sums_of(const pair_layout& l, const std::vector<const std::vector<float>*>& f, std::size_t first,
                          std::vector<double>& w_sum, std::vector<double>& t_sum) {
-    const std::size_t m = M ? M : f.size(), n = l.y.size();
-    std::vector<double> value(n * m), tree((n + 1) * m, 0.0), same((n + 1) * m, 0.0);
+    const std::size_t n = l.y.size();
+    // Kept from set to set: memory of this size, taken anew for every set,
+    // costs more in page faults than the sweep itself.
+    thread_local std::vector<double> value, tree, same;
+    value.resize(n * M);
+    tree.assign((n + 1) * M, 0.0);
+    same.assign((n + 1) * M, 0.0);
     for (std::size_t i = 0; i < n; ++i)
-        for (std::size_t k = 0; k < m; ++k) value[i * m + k] = (*f[k])[i];
-    std::vector<double> before(m, 0.0), placed(m, 0.0), below(m), w(m, 0.0), t(m, 0.0);
+        for (std::size_t k = 0; k < M; ++k) value[i * M + k] = (*f[first + k])[i];
+    double before[M] = {}, placed[M] = {}, w[M] = {}, t[M] = {};
     std::size_t in = 0;
     for (std::size_t i = 0; i < n; ++i) {
         for (; in < static_cast<std::size_t>(l.tie_start[i]); ++in) {
             std::size_t y = static_cast<std::size_t>(l.y[in]);
-            const double* v = &value[in * m];
-            for (std::size_t k = 0; k < m; ++k) {
+            const double* v = &value[in * M];
+            for (std::size_t k = 0; k < M; ++k) {
                 placed[k] += v[k];
-                same[y * m + k] += v[k];
+                same[y * M + k] += v[k];
             }
             for (std::size_t node = y; node <= n; node += node & (~node + 1))
-                for (std::size_t k = 0; k < m; ++k) tree[node * m + k] += v[k];
+                for (std::size_t k = 0; k < M; ++k) tree[node * M + k] += v[k];
         }
         std::size_t yi = static_cast<std::size_t>(l.y[i]);
-        for (std::size_t k = 0; k < m; ++k) below[k] = 0.0;
+        double below[M] = {};
         for (std::size_t node = yi - 1; node > 0; node &= node - 1)
-            for (std::size_t k = 0; k < m; ++k) below[k] += tree[node * m + k];
-        const double* v = &value[i * m];
-        for (std::size_t k = 0; k < m; ++k) {
-            double above = (placed[k] - below[k]) - same[yi * m + k];
+            for (std::size_t k = 0; k < M; ++k) below[k] += tree[node * M + k];
+        const double* v = &value[i * M];
+        for (std::size_t k = 0; k < M; ++k) {
+            double above = (placed[k] - below[k]) - same[yi * M + k];
             t[k] += v[k] * (below[k] - above);
             w[k] += v[k] * before[k];
             before[k] += v[k];
         }
     }
-    w_sum = w;
-    t_sum = t;
+    for (std::size_t k = 0; k < M; ++k) {
+        w_sum[first + k] = w[k];
+        t_sum[first + k] = t[k];
+    }
+    if (tree.size() > (1u << 21)) {  // a very large set: not held on to
+        value = std::vector<double>();
+        tree = std::vector<double>();
+        same = std::vector<double>();
+    }
 }
 
+// Five vectors at a time (the five PP values of -p in one sweep).
 static void fast_sums(const pair_layout& l, const std::vector<const std::vector<float>*>& f,
                       std::vector<double>& w_sum, std::vector<double>& t_sum) {
-    if (f.size() == 5)
-        fast_sums_of<5>(l, f, w_sum, t_sum);
-    else
-        fast_sums_of<0>(l, f, w_sum, t_sum);
+    w_sum.assign(f.size(), 0.0);
+    t_sum.assign(f.size(), 0.0);
+    for (std::size_t first = 0; first < f.size(); first += 5) {
+        switch (std::min<std::size_t>(f.size() - first, 5)) {
+        case 1: fast_sums_of<1>(l, f, first, w_sum, t_sum); break;
+        case 2: fast_sums_of<2>(l, f, first, w_sum, t_sum); break;
+        case 3: fast_sums_of<3>(l, f, first, w_sum, t_sum); break;
+        case 4: fast_sums_of<4>(l, f, first, w_sum, t_sum); break;
+        default: fast_sums_of<5>(l, f, first, w_sum, t_sum); break;
+        }
+    }
 }
 
 // R of step 3: how far the exact W and T may lie from the fast ones.
