@@ -121,6 +121,13 @@ static value_range pvalue_range_of(const value_range& tau, double pp, std::size_
     return pvalue_range(z_low, z_high);
 }
 
+// Why the record stays the same. Let w be the test the record keeps among
+// all: every test before it has a larger p-value or NaN, every test after it
+// one no smaller or NaN. possible_winners rules a test out only when another
+// surely has a smaller p-value, or an earlier one surely one no larger, so
+// never w; among the tests left, in PP order, w is still the first with the
+// smallest p-value. A finite range holds a number, so where every p-value is
+// NaN every range is (-inf, inf) and all tests stay, keeping nothing as before.
 void deciding_weighed_tests(const pair_layout& layout, const std::vector<double>& pps,
                             std::vector<std::vector<double>>& weights, std::vector<tau_test>& tests,
                             pair_path path) {

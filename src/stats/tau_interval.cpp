@@ -13,6 +13,8 @@
 // order the float product p = fl(f_i f_j) is added to W, and p s to T, with
 // s = sgn(x_i - x_j) sgn(y_i - y_j), in long double. Let W* and T* be the
 // same sums of the real products f_i f_j, N = n(n - 1)/2 the number of pairs.
+// tau_ranges makes the floats from the weights as pair_sums does, one
+// static_cast per weight in pair order, so both see the same f.
 //
 // 1. Products (bounded_weights: 0 <= f <= 2^60, so no product overflows).
 //    Rounding to float errs by at most 2^-24 of the product when the result
