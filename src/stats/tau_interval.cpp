@@ -1,8 +1,8 @@
 #include "stats/tau_interval.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <algorithm>
 
 #include "stats/tau.h"
 
