@@ -13,6 +13,7 @@
 #include "config/config.h"
 #include "config/options.h"
 #include "input/gene_list.h"
+#include "input/gene_matrix.h"
 #include "input/gene_sets.h"
 #include "input/overlap.h"
 #include "stats/tau_analysis.h"
@@ -22,8 +23,9 @@ int main(int argc, char** argv) {
     take_options(argc, argv, files);
     read_vemo_dataset_bed(files.gene_set);
     read_rank_data(files.gene_list);
+    matrix_from_list();
     list_index list;
-    make_list_index(rank_data, list);
+    make_list_index(list_matrix, list);
     std::vector<double> pps;
     for (int j = 0; j < 5; ++j) pps.push_back(0.8 - static_cast<double>(j) * 0.15);
     std::size_t tested = 0, single = 0, passes = 0, genes = 0;
@@ -31,7 +33,7 @@ int main(int argc, char** argv) {
     for (const auto& set : vemo_set) {
         std::vector<std::string> names;
         std::vector<double> x, y;
-        overlap_set(set.second, list, names, x, y);
+        overlap_set(set.second, list, 0, names, x, y);
         if (x.empty()) continue;
         set_ranks r;
         prepare_ranks(x, y, r);
