@@ -6,6 +6,7 @@
   large.bed       1 000 gene sets of 50 to 5 000 genes
   wide.bed        10 000 gene sets of 15 to 300 genes
   read2m.bed      exactly 2 000 000 gene-set lines (1 000 sets of 2 000 genes)
+  one20k.bed      one gene set of all 20 000 list genes
 
 Set sizes are drawn uniformly. Every set gene is drawn, without repetition
 within a set, from the gene list. Set scores lie at or above the default
@@ -63,6 +64,7 @@ def main(argv):
         ("large.bed", lambda p: write_sets(p, random.Random(SEED + 1), 1000, 50, 5000)),
         ("wide.bed", lambda p: write_sets(p, random.Random(SEED + 2), 10000, 15, 300)),
         ("read2m.bed", lambda p: write_sets(p, random.Random(SEED + 3), 1000, 0, 0, fixed_size=2000)),
+        ("one20k.bed", lambda p: write_sets(p, random.Random(SEED + 4), 1, 0, 0, fixed_size=GENES)),
     ]
     for name, make in jobs:
         if only is not None and name not in only:

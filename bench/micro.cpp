@@ -20,6 +20,7 @@
 #include "stats/ranks.h"
 #include "stats/tau.h"
 #include "stats/tau_analysis.h"
+#include "stats/tau_interval.h"
 #include "stats/weights.h"
 
 namespace {
@@ -467,8 +468,102 @@ void register_all() {
 
 }  // namespace
 
+// ---- one -p set: the pair pass only for the tests that can be kept ----------
+
+namespace {
+
+const int p_set_sizes[] = {2000, 5000, 20000, 50000};
+
+// At n = 20 000 and more, eight inputs, each timed once per repetition by
+// both versions: the PP value that wins, and so the pass it takes, varies
+// from input to input.
+int p_set_variants(int n) { return n >= 20000 ? 8 : variants_of(n); }
+
+// The kept test as the driver keeps it (test_set): pp, tau and p-value.
+std::tuple<double, double, double> kept_of(const std::vector<tau_test>& tests) {
+    double p = 1.1, pp = 0, tau = 0;
+    for (const tau_test& t : tests)
+        if (p > t.p_value) std::tie(p, pp, tau) = std::make_tuple(t.p_value, t.pp, t.tau);
+    return std::make_tuple(pp, tau, p);
+}
+
+void bm_one_p_set(benchmark::State& state, bool chosen) {
+    int n = static_cast<int>(state.range(0));
+    std::vector<const paired_scores*> all;
+    for (int v = 0; v < p_set_variants(n); ++v) all.push_back(&scores_of(n, v));
+    set_wt_method("1");
+    std::vector<double> pps = five_pps();
+    set_ranks r;
+    std::vector<tau_test> tests, five;
+    std::vector<std::vector<double>> weights;
+    double single = 0;
+    for (int c = 0; c < 2; ++c) {
+        prepare_ranks(all[c]->x, all[c]->y, r);
+        tau_tests(r, pps, five, weights);
+        deciding_tau_tests(r, pps, tests, weights);
+        if (kept_of(tests) != kept_of(five)) return state.SkipWithError("the chosen tests keep another record");
+    }
+    for (const paired_scores* s : all) {
+        prepare_ranks(s->x, s->y, r);
+        deciding_tau_tests(r, pps, tests, weights);
+        single += tests.size() == 1;
+    }
+    int v = 0;
+    for (auto _ : state) {
+        const paired_scores& s = *all[next(v, all)];
+        prepare_ranks(s.x, s.y, r);
+        if (chosen)
+            deciding_tau_tests(r, pps, tests, weights);
+        else
+            tau_tests(r, pps, tests, weights);
+        benchmark::DoNotOptimize(tests.data());
+    }
+    state.counters["one_pass"] = single / static_cast<double>(all.size());
+}
+
+// The ranges alone (tau_ranges over the five weight vectors), the work the
+// choice adds to a set.
+void bm_p_ranges(benchmark::State& state) {
+    int n = static_cast<int>(state.range(0));
+    std::vector<const paired_scores*> all;
+    for (int v = 0; v < p_set_variants(n); ++v) all.push_back(&scores_of(n, v));
+    set_wt_method("1");
+    std::vector<double> pps = five_pps();
+    std::vector<set_ranks> r(all.size());
+    std::vector<std::vector<std::vector<double>>> weights(all.size());
+    std::vector<tau_test> tests;
+    for (std::size_t v = 0; v < all.size(); ++v) {
+        prepare_ranks(all[v]->x, all[v]->y, r[v]);
+        tau_tests(r[v], pps, tests, weights[v]);
+    }
+    std::vector<value_range> ranges;
+    int v = 0;
+    for (auto _ : state) {
+        int k = next(v, all);
+        std::vector<const std::vector<double>*> each;
+        for (const auto& w : weights[k]) each.push_back(&w);
+        tau_ranges(r[k].layout, each, ranges);
+        benchmark::DoNotOptimize(ranges.data());
+    }
+}
+
+void register_one_p_set() {
+    for (int n : p_set_sizes) {
+        auto* a = add("one_p_set/chosen", [](benchmark::State& s) { bm_one_p_set(s, true); }, n);
+        auto* b = add("one_p_set/all_five", [](benchmark::State& s) { bm_one_p_set(s, false); }, n);
+        add("one_p_set/ranges_only", bm_p_ranges, n);
+        if (n >= 20000) {
+            a->Iterations(p_set_variants(n));
+            b->Iterations(p_set_variants(n));
+        }
+    }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     register_all();
+    register_one_p_set();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

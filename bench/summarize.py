@@ -6,7 +6,8 @@ usage: summarize.py micro.json
 For each pair "what/fast/N" and "what/reference/N" it prints both CPU times and
 the ratio; for the pair pass, ns per pair per path and the speed-up over the
 straightforward loop; for the five tests of one set, each forced path against
-the straightforward tests.
+the straightforward tests; for one -p set, the tests that can be kept against
+all five.
 """
 import json
 import sys
@@ -88,6 +89,16 @@ def main(argv):
     chosen = sorted(((int(k[2]), -float(k[1][2:])), k[1], b) for k, b in rows.items() if k[0] == "pass_chosen")
     for (n, _), pp, b in chosen:
         print("%6d %6s %6.2f %8.2f %12.3f" % (n, pp[2:], b["exact"], b.get("rowwise", 0), b["ns_per_pair"]))
+
+    print("\n## one -p set: pair pass for the tests that can be kept vs all five (CPU time, us)")
+    print("%6s %12s %12s %8s %12s %9s" % ("n", "chosen", "all_five", "ratio", "ranges_only", "one_pass"))
+    for n in sorted(by_what.get("one_p_set", {})):
+        v = by_what["one_p_set"][n]
+        if "chosen" in v and "all_five" in v:
+            ranges = "%12.1f" % us(v["ranges_only"]) if "ranges_only" in v else "%12s" % "-"
+            print("%6d %12.1f %12.1f %7.2fx %s %9.2f" % (n, us(v["chosen"]), us(v["all_five"]),
+                                                       us(v["all_five"]) / us(v["chosen"]), ranges,
+                                                       v["chosen"]["one_pass"]))
     return 0
 
 

@@ -1,7 +1,10 @@
 // The gene-set test on odd score vectors (ties, NaN, infinities, signed
 // zeros, extremes), compared bit for bit with the straightforward version in
 // tests/reference: the single test at one PP value, and the five tests of
-// automatic PP selection that the driver runs together.
+// automatic PP selection that the driver runs together. The record the driver
+// keeps from the tests that get the pair pass (deciding_tau_tests) must be the
+// one it keeps from all five, also for weight vectors made from the input
+// bytes themselves (ties, zeros, NaN, infinities, negative and tiny weights).
 //
 // Input: the first byte picks the weighting method and the PP value; every
 // following pair of bytes is one gene's set score and list score (at most 300
@@ -36,6 +39,35 @@ static bool same(const std::vector<double>& a, const std::vector<double>& b) {
     for (std::size_t i = 0; i < a.size(); ++i)
         if (!same(a[i], b[i])) return false;
     return true;
+}
+
+// What the driver keeps from a list of tests: the first smallest p-value
+// below 1.1 (test_set in driver.cpp), and the weights of that test.
+struct kept_record {
+    std::size_t count = 0;
+    double pp = 0, tau = 0, estimate = 0, p_value = 1.1;
+    char cor_dir = '+';
+    std::vector<double> weights;
+};
+
+static kept_record keep(const std::vector<tau_test>& tests, const std::vector<std::vector<double>>& weights) {
+    kept_record r;
+    for (std::size_t k = 0; k < tests.size(); ++k)
+        if (r.p_value > tests[k].p_value) {
+            r.count++;
+            r.pp = tests[k].pp;
+            r.tau = tests[k].tau;
+            r.estimate = tests[k].estimate;
+            r.p_value = tests[k].p_value;
+            r.cor_dir = tests[k].cor_dir;
+            r.weights = weights[k];
+        }
+    return r;
+}
+
+static bool same(const kept_record& a, const kept_record& b) {
+    return (a.count > 0) == (b.count > 0) && same(a.pp, b.pp) && same(a.tau, b.tau) && same(a.estimate, b.estimate) &&
+           same(a.p_value, b.p_value) && a.cor_dir == b.cor_dir && same(a.weights, b.weights);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -76,5 +108,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
             t.cor_dir != rdir || !same(each_weights[k], weights))
             std::abort();
     }
+
+    std::vector<tau_test> chosen;
+    std::vector<std::vector<double>> chosen_weights;
+    deciding_tau_tests(r, pps, chosen, chosen_weights);
+    if (chosen.empty() || chosen.size() != chosen_weights.size()) std::abort();
+    if (!same(keep(chosen, chosen_weights), keep(tests, each_weights))) std::abort();
+
+    // Weights straight from the input: the scores themselves, doubled (the
+    // same p-value), the list scores, and the weights of PP 0.5 as they are
+    // and with one weight changed.
+    std::vector<std::vector<double>> raw(5);
+    raw[0] = vec_x;
+    for (double v : vec_x) raw[1].push_back(2 * v);
+    raw[2] = vec_y;
+    raw[3] = each_weights[2];
+    raw[4] = each_weights[2];
+    raw[4][data[0] % raw[4].size()] = value_of(data[size - 1]);
+    std::vector<std::vector<double>> all_raw = raw;
+    weighed_tau_tests(r.layout, pps, all_raw, tests);
+    deciding_weighed_tests(r.layout, pps, raw, chosen);
+    if (chosen.empty() || chosen.size() != raw.size()) std::abort();
+    if (!same(keep(chosen, raw), keep(tests, all_raw))) std::abort();
     return 0;
 }

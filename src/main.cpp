@@ -10,6 +10,7 @@
 #include "diagnostics/diagnostics.h"
 #include "driver/driver.h"
 #include "input/gene_list.h"
+#include "input/gene_matrix.h"
 #include "input/gene_sets.h"
 #include "report/page.h"
 #include "results/detail.h"
@@ -25,7 +26,10 @@ int main(int argc, char** argv) {
     run_files files;
     take_options(argc, argv, files);
     read_vemo_dataset_bed(files.gene_set);
-    read_rank_data(files.gene_list);
+    if (many_lists)
+        read_list_matrix(files.gene_list);
+    else
+        read_rank_data(files.gene_list);
     if (verbose) report_reading(files.gene_set, files.gene_list);
     performe_threading();
     if (verbose) report_testing();

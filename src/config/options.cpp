@@ -20,7 +20,7 @@ const char* const usage_line =
 // Long-only options get values above any character.
 enum {
     opt_version = 256, opt_verbose, opt_fdr, opt_min_size, opt_max_size, opt_size, opt_digits,
-    opt_permutations, opt_exceed, opt_seed, opt_report, opt_progress
+    opt_permutations, opt_exceed, opt_seed, opt_report, opt_lists, opt_progress
 };
 
 // Every name that getopt_long accepted before the long-only options came is
@@ -48,6 +48,7 @@ static const struct option long_options[] = {
     {"exceed", required_argument, nullptr, opt_exceed},
     {"seed", required_argument, nullptr, opt_seed},
     {"report", required_argument, nullptr, opt_report},
+    {"lists", required_argument, nullptr, opt_lists},
     {"progress", no_argument, nullptr, opt_progress},
     {nullptr, 0, nullptr, 0},
 };
@@ -116,23 +117,35 @@ static void check_sizes() {
              std::to_string(max_size));
 }
 
+// The matrix of --lists, until -i is known not to be given too.
+static std::string lists_file;
+
 // Standard input can be read once: "-" for both files is refused before
 // anything is read.
-static void check_input_files(const run_files& files) {
+static void check_input_files(run_files& files) {
+    if (many_lists) {
+        if (files.gene_list_given) fail("wrong input files: --lists replaces -i; give one of them");
+        files.gene_list = lists_file;
+    }
     if (files.gene_set == "-" && files.gene_list == "-")
-        fail("wrong input files: -s and -i can't both be - (standard input)");
+        fail(std::string("wrong input files: -s and ") + (many_lists ? "--lists" : "-i") +
+             " can't both be - (standard input)");
 }
 
 void take_options(int argc, char** argv, run_files& files) {
     if (argc < 2) usage_exit(1);
     files = run_files();
+    lists_file.clear();
     optind = 0;  // a fresh scan, also when called more than once
     int c;
     while ((c = getopt_long(argc, argv, "hs:i:g:r:w:pt:o:d:", long_options, nullptr)) != -1) {
         switch (c) {
         case 'h': usage_exit(0);
         case 's': files.gene_set = optarg; break;
-        case 'i': files.gene_list = optarg; break;
+        case 'i':
+            files.gene_list = optarg;
+            files.gene_list_given = true;
+            break;
         case 'g': tscore = std::atof(optarg); break;
         case 'r':
             adj_method = optarg;
@@ -168,6 +181,10 @@ void take_options(int argc, char** argv, run_files& files) {
             break;
         case opt_exceed: exceed = static_cast<long long>(whole_number("exceed", optarg, 1, 10000000, "a whole number from 1 to 10000000")); break;
         case opt_seed: seed = whole_number("seed", optarg, 0, ~0ull, "a whole number from 0 to 18446744073709551615"); break;
+        case opt_lists:
+            lists_file = optarg;
+            many_lists = true;
+            break;
         case opt_report:
             report_file = optarg;
             if (report_file.empty()) bad_value("report", optarg, "a file name");

@@ -3,12 +3,14 @@
 
 extern const char* const usage_line;
 
-// The four file names of a run; the two input names have defaults.
+// The four file names of a run; the two input names have defaults. With
+// --lists, gene_list names the matrix of rankings.
 struct run_files {
     std::string gene_set = "gene_set.txt";
     std::string gene_list = "gene_list.txt";
     std::string output;
     std::string outdata;
+    bool gene_list_given = false;  // -i was given: --lists may not be
 };
 
 // Takes the command line into the run-configuration globals and the file

@@ -36,8 +36,13 @@ void report_reading(const std::string& gene_set_file, const std::string& gene_li
         say(count_of(s.duplicates, "gene", "genes") + " given twice in one set (the later line wins)" +
             with_names(s.duplicates, s.duplicate_names));
     const read_counts& l = list_file_counts;
-    say("gene list " + gene_list_file + ": " + count_of(l.lines, "line", "lines") + ", " +
-        count_of(rank_data.size(), "gene", "genes"));
+    if (many_lists)
+        say("rankings " + gene_list_file + ": " + count_of(l.lines, "line", "lines") + ", " +
+            count_of(list_matrix.genes.size(), "gene", "genes") + " in " +
+            count_of(list_matrix.names.size(), "ranking", "rankings"));
+    else
+        say("gene list " + gene_list_file + ": " + count_of(l.lines, "line", "lines") + ", " +
+            count_of(rank_data.size(), "gene", "genes"));
     if (l.duplicates > 0)
         say(count_of(l.duplicates, "gene", "genes") + " given twice in the gene list (the later line wins)" +
             with_names(l.duplicates, l.duplicate_names));

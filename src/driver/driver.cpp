@@ -73,8 +73,9 @@ static bool size_in_range(std::size_t n) {
 }
 
 // Pairs and tests one gene set at the given PP values; the test with the
-// smallest p-value is kept, the earlier one on ties. Sets without a paired
-// gene, or outside the size range, are not tested.
+// smallest p-value is kept, the earlier one on ties; deciding_tau_tests
+// returns only the tests that can be kept, which keeps the same one. Sets
+// without a paired gene, or outside the size range, are not tested.
 static void test_set(const std::string& name, const list_index& list, std::size_t ranking,
                      const std::vector<double>& pps, test_notes& notes) {
     fdata detail;
@@ -91,7 +92,7 @@ static void test_set(const std::string& name, const list_index& list, std::size_
     prepare_ranks(detail.vec_x, detail.vec_y, r);
     std::vector<tau_test> tests;
     std::vector<std::vector<double>> weights;
-    tau_tests(r, pps, tests, weights);
+    deciding_tau_tests(r, pps, tests, weights);
     std::size_t kept = tests.size();
     for (std::size_t k = 0; k < tests.size(); ++k) {
         if (record.p_value > tests[k].p_value) {

@@ -14,7 +14,8 @@ static void write_block(std::FILE* f, const struct fstat& s) {
     const fdata& d = s.data;
     std::vector<int> rows;
     bubble_asort_rev(d.weights, rows);
-    write_line(f, "# Gene-set: " + s.name + " (" + s.cor_dir + ")");
+    std::string list = many_lists ? "# List: " + list_matrix.names[s.list] + "\t" : "# ";
+    write_line(f, list + "Gene-set: " + s.name + " (" + s.cor_dir + ")");
     write_line(f, "Gene\tVec_x\tVec_y\tRank_x\tRank_y\tWeights");
     for (int k : rows)
         write_line(f, d.genes[k] + '\t' + num(d.vec_x[k], digits) + '\t' + num(d.vec_y[k], digits) + '\t' + std::to_string(d.rank_x[k]) +

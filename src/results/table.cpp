@@ -10,14 +10,15 @@
 static bool sizes_shown() { return size_column || permutations > 0; }
 
 std::string result_header() {
-    return std::string("Gene-set\t") + (sizes_shown() ? "Size\t" : "") + "PP\tCor_dir\tTau\tEstimate\t" +
+    return std::string(many_lists ? "List\t" : "") + "Gene-set\t" + (sizes_shown() ? "Size\t" : "") + "PP\tCor_dir\tTau\tEstimate\t" +
            (permutations > 0 ? "Permutations\t" : "") + "P-value";
 }
 
 std::string result_fields(const struct fstat& s) {
     std::string size = sizes_shown() ? std::to_string(s.size) + '\t' : "";
     std::string drawn = permutations == 0 ? "" : s.exact ? "exact\t" : std::to_string(s.permutations) + '\t';
-    return s.name + '\t' + size + num(s.pp, digits) + '\t' + s.cor_dir + '\t' + num(s.tau, digits) + '\t' +
+    std::string list = many_lists ? list_matrix.names[s.list] + '\t' : "";
+    return list + s.name + '\t' + size + num(s.pp, digits) + '\t' + s.cor_dir + '\t' + num(s.tau, digits) + '\t' +
            num(s.estimate, digits) + '\t' + drawn + num(s.p_value, digits);
 }
 

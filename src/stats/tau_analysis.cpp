@@ -11,6 +11,7 @@
 #include "config/config.h"
 #include "stats/ranks.h"
 #include "stats/tau.h"
+#include "stats/tau_interval.h"
 #include "stats/weights.h"
 
 static double power_of(double pp) { return -0.6931471805599453 / std::log(pp); }
@@ -79,22 +80,87 @@ static tau_test finish_test(double pp, std::size_t n, double limit, double tau) 
     return t;
 }
 
-void tau_tests(const set_ranks& r, const std::vector<double>& pps, std::vector<tau_test>& tests,
-               std::vector<std::vector<double>>& weights, pair_path path) {
-    std::size_t m = pps.size(), n = r.rank_x.size();
-    weights.resize(m);
+// The tests of weights made beforehand, with the limit of each where known.
+static void tests_of(const pair_layout& layout, const std::vector<double>& pps,
+                     const std::vector<std::vector<double>>& weights, const std::vector<double>& limits,
+                     std::vector<tau_test>& tests, pair_path path) {
+    std::size_t m = pps.size(), n = layout.order.size();
     std::vector<const std::vector<double>*> each(m);
-    for (std::size_t k = 0; k < m; ++k) {
-        weights_at(r, power_of(pps[k]), weights[k]);
-        each[k] = &weights[k];
-    }
+    for (std::size_t k = 0; k < m; ++k) each[k] = &weights[k];
     std::vector<long double> w_sums, t_sums;
-    pair_sums(path, r.layout, each, w_sums, t_sums);
+    pair_sums(path, layout, each, w_sums, t_sums);
     tests.clear();
     for (std::size_t k = 0; k < m; ++k) {
-        double limit = calculate_limit(weights[k]);
+        double limit = k < limits.size() ? limits[k] : calculate_limit(weights[k]);
         tests.push_back(finish_test(pps[k], n, limit, tau_from_sums(w_sums[k], t_sums[k])));
     }
+}
+
+void weighed_tau_tests(const pair_layout& layout, const std::vector<double>& pps,
+                       const std::vector<std::vector<double>>& weights, std::vector<tau_test>& tests, pair_path path) {
+    tests_of(layout, pps, weights, {}, tests, path);
+}
+
+void tau_tests(const set_ranks& r, const std::vector<double>& pps, std::vector<tau_test>& tests,
+               std::vector<std::vector<double>>& weights, pair_path path) {
+    std::size_t m = pps.size();
+    weights.resize(m);
+    for (std::size_t k = 0; k < m; ++k) weights_at(r, power_of(pps[k]), weights[k]);
+    weighed_tau_tests(r.layout, pps, weights, tests, path);
+}
+
+// The p-value of a test lies in the range made from the ends of its tau
+// range: finish_test multiplies tau by 1.5, by the limit and by sqrt(n), each
+// rounded once, so with a limit that is finite and not negative the estimate
+// never falls as tau rises (see tau_interval.cpp for the rest).
+static value_range pvalue_range_of(const value_range& tau, double pp, std::size_t n, double limit) {
+    const value_range anything = {-INFINITY, INFINITY};
+    if (!(std::isfinite(tau.low) && std::isfinite(tau.high) && std::isfinite(limit) && limit >= 0)) return anything;
+    double z_low = finish_test(pp, n, limit, tau.low).estimate;
+    double z_high = finish_test(pp, n, limit, tau.high).estimate;
+    return pvalue_range(z_low, z_high);
+}
+
+// Why the record stays the same. Let w be the test the record keeps among
+// all: every test before it has a larger p-value or NaN, every test after it
+// one no smaller or NaN. possible_winners rules a test out only when another
+// surely has a smaller p-value, or an earlier one surely one no larger, so
+// never w; among the tests left, in PP order, w is still the first with the
+// smallest p-value. A finite range holds a number, so where every p-value is
+// NaN every range is (-inf, inf) and all tests stay, keeping nothing as before.
+void deciding_weighed_tests(const pair_layout& layout, const std::vector<double>& pps,
+                            std::vector<std::vector<double>>& weights, std::vector<tau_test>& tests,
+                            pair_path path) {
+    std::size_t m = pps.size(), n = layout.order.size();
+    if (m < 2) return weighed_tau_tests(layout, pps, weights, tests, path);
+    std::vector<const std::vector<double>*> each(m);
+    for (std::size_t k = 0; k < m; ++k) each[k] = &weights[k];
+    std::vector<value_range> taus, ps(m);
+    std::vector<double> limits(m);
+    tau_ranges(layout, each, taus);
+    for (std::size_t k = 0; k < m; ++k) {
+        limits[k] = calculate_limit(weights[k]);
+        ps[k] = pvalue_range_of(taus[k], pps[k], n, limits[k]);
+    }
+    std::vector<bool> can = possible_winners(ps);
+    std::vector<double> kept_pps, kept_limits;
+    std::vector<std::vector<double>> kept_weights;
+    for (std::size_t k = 0; k < m; ++k)
+        if (can[k]) {
+            kept_pps.push_back(pps[k]);
+            kept_limits.push_back(limits[k]);
+            kept_weights.push_back(std::move(weights[k]));
+        }
+    weights = std::move(kept_weights);
+    tests_of(layout, kept_pps, weights, kept_limits, tests, path);
+}
+
+void deciding_tau_tests(const set_ranks& r, const std::vector<double>& pps, std::vector<tau_test>& tests,
+                        std::vector<std::vector<double>>& weights, pair_path path) {
+    std::size_t m = pps.size();
+    weights.resize(m);
+    for (std::size_t k = 0; k < m; ++k) weights_at(r, power_of(pps[k]), weights[k]);
+    deciding_weighed_tests(r.layout, pps, weights, tests, path);
 }
 
 void one_tau_analysis(const std::vector<double>& vec_x, const std::vector<double>& vec_y, double pp, double& tau,

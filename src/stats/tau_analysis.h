@@ -36,3 +36,24 @@ void prepare_ranks(const std::vector<double>& vec_x, const std::vector<double>& 
 // all of them run together, on the processor's best path unless one is forced.
 void tau_tests(const set_ranks& r, const std::vector<double>& pps, std::vector<tau_test>& tests,
                std::vector<std::vector<double>>& weights, pair_path path = best_pair_path());
+
+// The same from weights already made for each PP value (weights[k] for pps[k]).
+void weighed_tau_tests(const pair_layout& layout, const std::vector<double>& pps,
+                       const std::vector<std::vector<double>>& weights, std::vector<tau_test>& tests,
+                       pair_path path = best_pair_path());
+
+// The tests that can be the one a set's record keeps (the smallest p-value,
+// the earlier on ties, never NaN): as tau_tests, but tests and weights hold
+// only those, in the order of pps. Ranges of each p-value found without the
+// pair pass (tau_interval.h) rule the others out, so that with several PP
+// values the pair pass usually runs for one; with one it runs as in tau_tests.
+// Keeping the smallest p-value, the earlier on ties, among the tests returned
+// keeps the same test as among all of them.
+void deciding_tau_tests(const set_ranks& r, const std::vector<double>& pps, std::vector<tau_test>& tests,
+                        std::vector<std::vector<double>>& weights, pair_path path = best_pair_path());
+
+// The same from weights already made for each PP value; weights keeps only
+// those of the tests returned.
+void deciding_weighed_tests(const pair_layout& layout, const std::vector<double>& pps,
+                            std::vector<std::vector<double>>& weights, std::vector<tau_test>& tests,
+                            pair_path path = best_pair_path());
