@@ -6,6 +6,7 @@ pane of fixed size, the pane is captured while it runs and after it ends.
   the time left.
 - After the end, the bar is erased: the pane holds the prompt, the command
   and what the shell printed after it, nothing more.
+- --lists shows the bar without --progress, counting (ranking, set) tasks.
 - Without --progress, or with standard error redirected to a file, no bar
   byte is written, and the table on standard output is the same.
 
@@ -29,9 +30,15 @@ DONE = "RUN-ENDED"
 def make_inputs(d):
     rnd = random.Random(5)
     genes = ["G%05d" % i for i in range(20000)]
+    scores = [rnd.gauss(0, 1) for g in genes]
     with open(os.path.join(d, "list.txt"), "w") as f:
-        for g in genes:
-            f.write("%s\t%.4f\n" % (g, rnd.gauss(0, 1)))
+        for g, x in zip(genes, scores):
+            f.write("%s\t%.4f\n" % (g, x))
+    # Two rankings: the list and the list negated.
+    with open(os.path.join(d, "lists.tsv"), "w") as f:
+        f.write("gene\tup\tdown\n")
+        for g, x in zip(genes, scores):
+            f.write("%s\t%.4f\t%.4f\n" % (g, x, -x))
     with open(os.path.join(d, "sets.bed"), "w") as f:
         for s in range(SETS):
             for g in rnd.sample(genes, 200):
@@ -125,6 +132,11 @@ def main():
             # Erased: the command, then the shell's own line, then the prompt.
             rest = [l for l in after if l]
             check(rest[1:] == [DONE, "$"], "the pane after the run is not clean:\n" + "\n".join(after))
+
+            bars, after = run(pane, "./q -s sets.bed --lists lists.tsv -t 2 --permutations 50 --exceed 10000000 > lists.txt")
+            check(bars and all(BAR.search(l).group(2) == str(2 * SETS) for l in bars),
+                  "no bar of %d tasks with --lists: %s" % (2 * SETS, bars))
+            check([l for l in after if l][1:] == [DONE, "$"], "the pane after --lists is not clean:\n" + "\n".join(after))
 
             # Negative controls: stderr to a file, and no --progress at all.
             bars, after = run(pane, base + " --progress > quiet.txt 2> err.txt")
