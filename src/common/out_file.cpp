@@ -27,6 +27,7 @@ void remove_temporaries() {
 static const int interrupts[] = {SIGINT, SIGTERM, SIGHUP};
 
 static void remove_and_end(int sig) {
+    close_error_line();
     remove_temporaries();
     // The default action once the handler returns: the run ends by the
     // signal, as it would have without the handler.

@@ -16,6 +16,16 @@ std::string num(double v, int precision) {
     return buf;
 }
 
+// Read in signal handlers, which only a lock-free atomic allows.
+static_assert(std::atomic<bool>::is_always_lock_free, "error_line_open must be lock-free");
+std::atomic<bool> error_line_open{false};
+
+void close_error_line() {
+    if (!error_line_open.exchange(false)) return;
+    ssize_t ignored = write(STDERR_FILENO, "\r\033[K", 4);
+    (void)ignored;
+}
+
 void put_line(std::FILE* f, const std::string& line) {
     std::string text = line;
     text += '\n';
@@ -33,6 +43,7 @@ void fail(const std::string& message) {
     // thread's line can follow the fatal one, and a second fatal error on
     // another thread waits here instead of writing its own line.
     flockfile(stdout);
+    close_error_line();
     put_line(stdout, message);
     remove_temporaries();
     std::_Exit(1);
@@ -58,6 +69,7 @@ static bool write_all(int fd, struct iovec* pieces, int count) {
 
 void fail_quoting(std::string_view message, std::string_view text) {
     flockfile(stdout);
+    close_error_line();
     std::fflush(stdout);  // lines already buffered come first
     struct iovec pieces[3] = {{const_cast<char*>(message.data()), message.size()},
                               {const_cast<char*>(text.data()), text.size()},
@@ -68,6 +80,7 @@ void fail_quoting(std::string_view message, std::string_view text) {
 }
 
 void die(const std::string& message) {
+    close_error_line();
     put_line(stderr, message);
     std::fflush(stdout);
     remove_temporaries();
@@ -79,6 +92,7 @@ void out_of_memory() {
     static std::atomic<bool> reported{false};
     if (reported.exchange(true))
         for (;;) pause();
+    close_error_line();
     static const char message[] = "Sorry, out of memory\n";
     ssize_t ignored = write(STDERR_FILENO, message, sizeof message - 1);
     (void)ignored;

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -34,3 +35,11 @@ void write_line(std::FILE* f, const std::string& line);
 // For memory taken from malloc rather than new: ends the run as new would,
 // through the installed new-handler, or throws std::bad_alloc without one.
 [[noreturn]] void allocation_failed();
+
+// Set while a progress bar stands on the terminal of the error stream. The
+// run's ends (fatal errors, interrupting signals) erase it first, so that
+// neither their message nor the shell's prompt lands after the bar.
+extern std::atomic<bool> error_line_open;
+
+// Erases the bar if one stands; safe in a signal handler.
+void close_error_line();

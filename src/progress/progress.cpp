@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "common/output.h"
 #include "config/config.h"
 
 namespace {
@@ -21,7 +22,6 @@ std::size_t total_tasks = 0;
 progress_clock::time_point started;
 std::atomic<std::size_t> done_tasks{0};
 std::atomic<long long> next_draw_ns{0};
-std::atomic<bool> drawn{false};
 
 long long elapsed_ns() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(progress_clock::now() - started).count();
@@ -83,7 +83,6 @@ void progress_start(std::size_t total) {
     started = progress_clock::now();
     done_tasks = 0;
     next_draw_ns = redraw_ns;  // a run shorter than that never shows a bar
-    drawn = false;
 }
 
 void progress_step() {
@@ -92,11 +91,11 @@ void progress_step() {
     long long now = elapsed_ns();
     long long next = next_draw_ns.load(std::memory_order_relaxed);
     if (now < next || !next_draw_ns.compare_exchange_strong(next, now + redraw_ns)) return;
-    drawn = true;
+    error_line_open = true;
     write_stderr("\r\033[K" + progress_line(done, total_tasks, static_cast<double>(now) * 1e-9, terminal_width()));
 }
 
 void progress_finish() {
-    if (shown && drawn) write_stderr("\r\033[K");
+    if (shown) close_error_line();
     shown = false;
 }

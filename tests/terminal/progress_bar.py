@@ -6,6 +6,7 @@ pane of fixed size, the pane is captured while it runs and after it ends.
   the time left.
 - After the end, the bar is erased: the pane holds the prompt, the command
   and what the shell printed after it, nothing more.
+- Interrupted (Ctrl-C) while the bar shows, the run erases it as it ends.
 - --lists shows the bar without --progress, counting (ranking, set) tasks.
 - Without --progress, or with standard error redirected to a file, no bar
   byte is written, and the table on standard output is the same.
@@ -137,6 +138,14 @@ def main():
             check(bars and all(BAR.search(l).group(2) == str(2 * SETS) for l in bars),
                   "no bar of %d tasks with --lists: %s" % (2 * SETS, bars))
             check([l for l in after if l][1:] == [DONE, "$"], "the pane after --lists is not clean:\n" + "\n".join(after))
+
+            pane.clear()
+            pane.send(base + " --permutations 1000 --progress > stopped.txt")
+            pane.wait_for(lambda ls: any(BAR.search(l) for l in ls), "bar before Ctrl-C")
+            pane.tmux("send-keys", "C-c")
+            after = pane.wait_for(lambda ls: [l for l in ls if l][-1] == "$", "prompt after Ctrl-C")
+            check(not any(BAR.search(l) or "[#" in l for l in after),
+                  "the bar stayed after Ctrl-C:\n" + "\n".join(after))
 
             # Negative controls: stderr to a file, and no --progress at all.
             bars, after = run(pane, base + " --progress > quiet.txt 2> err.txt")

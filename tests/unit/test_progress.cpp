@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/output.h"
 #include "progress/progress.h"
 
 TEST(ProgressLine, CountsRateAndTimeLeft) {
@@ -23,4 +24,11 @@ TEST(ProgressLine, NarrowTerminalDropsTheBarThenCutsTheLine) {
     EXPECT_EQ(progress_line(250, 1000, 2.0, 20), "250/1000 tasks  125");
     for (int width = 2; width <= 200; ++width)
         EXPECT_LE(progress_line(123456, 999999, 3.0, width).size(), static_cast<std::size_t>(width - 1)) << width;
+}
+
+// A fatal error while a bar stands erases it first; with no bar, the message
+// is as it always was (the control).
+TEST(ProgressBar, FatalErrorErasesTheBarFirst) {
+    EXPECT_EXIT((error_line_open = true, die("gone")), testing::ExitedWithCode(1), "^\r\033\\[Kgone\n$");
+    EXPECT_EXIT((error_line_open = false, die("gone")), testing::ExitedWithCode(1), "^gone\n$");
 }
