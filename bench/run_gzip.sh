@@ -8,20 +8,10 @@
 # usage: bench/run_gzip.sh            (RUNS=9 bench/run_gzip.sh for a busy machine)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$(pwd)
-build="$root/build-bench"
-data="$root/bench/data"
-out="$root/bench/results"
+source bench/setup.sh
 runs=${RUNS:-5}
-
-if [ ! -x "$build/quorin" ] || [ ! -x "$build/bench/quorin_read" ]; then
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUORIN_BENCH=ON -DQUORIN_TESTS=OFF >/dev/null
-fi
-cmake --build "$build" -j2 --target quorin quorin_read >/dev/null
-
-for f in list.txt nomatch.txt large.bed; do
-  [ -f "$data/$f" ] || python3 bench/make_workload.py "$data" --only "$f" >/dev/null
-done
+build_targets quorin quorin_read
+need_workloads list.txt nomatch.txt large.bed
 # The compressed copies, at zlib's default level 6, as gzip and bgzip write them.
 if [ ! -f "$data/large.bed.gz" ] || [ ! -f "$data/large.bed.bgz" ]; then
   python3 - "$data/large.bed" <<'PY'
@@ -36,8 +26,6 @@ for suffix, make in ((".gz", compress.member), (".bgz", compress.bgzf)):
     os.replace(path + suffix + ".part", path + suffix)
 PY
 fi
-mkdir -p "$out"
-quorin="$build/quorin"
 reader="$build/bench/quorin_read"
 
 # Every run's output must be the plain file's.

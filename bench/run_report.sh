@@ -7,21 +7,10 @@
 # usage: bench/run_report.sh        (RUNS=7 bench/run_report.sh for steadier figures)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$(pwd)
-build="$root/build-bench"
-data="$root/bench/data"
-out="$root/bench/results"
+source bench/setup.sh
 runs=${RUNS:-5}
-
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUORIN_TESTS=OFF >/dev/null
-fi
-cmake --build "$build" -j2 --target quorin >/dev/null
-for f in list.txt wide.bed; do
-  [ -f "$data/$f" ] || python3 bench/make_workload.py "$data" --only "$f" >/dev/null
-done
-mkdir -p "$out"
-quorin="$build/quorin"
+build_targets quorin
+need_workloads list.txt wide.bed
 
 # one NAME COMMAND...: appends "NAME wall cpu peak_mb" of one run to $out/report_runs.txt.
 one() {

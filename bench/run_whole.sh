@@ -8,23 +8,11 @@
 #        and prints the share of sets whose -p tests needed one pair pass
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$(pwd)
-build="$root/build-bench"
-data="$root/bench/data"
-out="$root/bench/results"
+source bench/setup.sh
 runs=${RUNS:-1}
+build_targets quorin quorin_read quorin_choice
+need_workloads list.txt nomatch.txt large.bed wide.bed read2m.bed one20k.bed
 
-if [ ! -x "$build/quorin" ] || [ ! -x "$build/bench/quorin_read" ]; then
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUORIN_BENCH=ON -DQUORIN_TESTS=OFF >/dev/null
-fi
-cmake --build "$build" -j2 --target quorin quorin_read quorin_choice >/dev/null
-
-for f in list.txt nomatch.txt large.bed wide.bed read2m.bed one20k.bed; do
-  [ -f "$data/$f" ] || python3 bench/make_workload.py "$data" --only "$f" >/dev/null
-done
-mkdir -p "$out"
-
-quorin="$build/quorin"
 reader="$build/bench/quorin_read"
 table="$out/whole.tsv"
 printf 'case\twall_s\tuser_s\tsys_s\tpeak_rss_mb\n' >"$table"
@@ -119,7 +107,7 @@ echo "sets whose five -p tests needed one pair pass:"
 for w in large one20k; do
   printf '%-8s %s\n' "$w" "$("$build/bench/quorin_choice" -s "$data/$w.bed" -i "$data/list.txt" -p | awk '$1 == "hit_rate" || $1 == "sets_tested" { printf "%s %s  ", $1, $2 }')"
 done
-real="$root/../shared/data/real"
+real="$(pwd)/../shared/data/real"
 if [ -d "$real" ]; then
   for m in 1 2 3; do
     printf 'real -w %s %s\n' "$m" "$("$build/bench/quorin_choice" -s "$real/real_gene_sets.bed" -i "$real/real_gene_list.txt" -g -1000 -w "$m" -p | awk '$1 == "hit_rate" || $1 == "sets_tested" { printf "%s %s  ", $1, $2 }')"

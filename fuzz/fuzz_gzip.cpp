@@ -101,8 +101,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
             file[position] = static_cast<char>(file[position] ^ (1 + data[1] % 255));
         }
     }
-    read_outcome plain = read_list(want_text);
     read_outcome got = read_list(file);
+    // Text that itself starts with the magic bytes reads as gzip when it is
+    // the file, but as text once decompressed (one layer only): there is
+    // nothing to compare it with but the way the run ends.
+    if (want_text.size() >= 2 && static_cast<unsigned char>(want_text[0]) == 0x1f &&
+        static_cast<unsigned char>(want_text[1]) == 0x8b) {
+        if (got.status != -1 && got.status != 1) std::abort();
+        return 0;
+    }
+    read_outcome plain = read_list(want_text);
     bool same = got.status == plain.status && got.out == plain.out && model::same_genes(got.genes, plain.genes);
     if (whole && !same) std::abort();
     // Damage to the first two bytes leaves no magic bytes: the file is then

@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_split fuzz_gene_sets fuzz_gene_list fuzz_options fuzz_analysis fuzz_gzip fuzz_large_sets)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_split fuzz_gene_sets fuzz_gene_list fuzz_options fuzz_analysis fuzz_gzip fuzz_large_sets fuzz_lists)
 
 build=build-fuzz
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -125,6 +125,8 @@ static std::string lists_file;
 static void check_input_files(run_files& files) {
     if (many_lists) {
         if (files.gene_list_given) fail("wrong input files: --lists replaces -i; give one of them");
+        // The report's plots and table show one ranking.
+        if (!report_file.empty()) fail("wrong --report: a report covers one ranking, not --lists");
         files.gene_list = lists_file;
     }
     if (files.gene_set == "-" && files.gene_list == "-")

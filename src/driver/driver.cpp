@@ -10,6 +10,7 @@
 #include "config/config.h"
 #include "input/gene_matrix.h"
 #include "input/overlap.h"
+#include "input/text.h"
 #include "permutation/permutation_test.h"
 #include "progress/progress.h"
 #include "results/table.h"
@@ -76,10 +77,15 @@ static bool size_in_range(std::size_t n) {
 // smallest p-value is kept, the earlier one on ties; deciding_tau_tests
 // returns only the tests that can be kept, which keeps the same one. Sets
 // without a paired gene, or outside the size range, are not tested.
-static void test_set(const std::string& name, const list_index& list, std::size_t ranking,
-                     const std::vector<double>& pps, test_notes& notes) {
+static void test_set(const work_queue& queue, std::size_t set, std::size_t ranking, const std::vector<double>& pps,
+                     test_notes& notes) {
+    const std::string& name = queue.names[set];
+    const gene_table& genes = *queue.tables[set];
     fdata detail;
-    overlap_set(vemo_set.find(name)->second, list, ranking, detail.genes, detail.vec_x, detail.vec_y);
+    thread_local std::vector<std::uint32_t> found;
+    if (queue.rows.empty()) set_rows(genes, queue.list, found);
+    const std::vector<std::uint32_t>& rows = queue.rows.empty() ? found : queue.rows[set];
+    overlap_rows(genes, rows, list_matrix, ranking, detail.genes, detail.vec_x, detail.vec_y);
     bool tested = !detail.vec_x.empty() && size_in_range(detail.vec_x.size());
     note_set(notes, name, detail, tested);
     if (!tested) return;
@@ -142,7 +148,7 @@ static void run_queue(work_queue* queue, const std::vector<double>& pps) {
     for (;;) {
         std::size_t k = queue->next.fetch_add(1);
         if (k >= tasks) break;
-        test_set(queue->names[k % sets], queue->list, k / sets, pps, notes);
+        test_set(*queue, k % sets, k / sets, pps, notes);
         progress_step();
     }
     std::lock_guard<std::mutex> hold(thread_lock);
@@ -161,7 +167,16 @@ void performe_threading() {
     if (!many_lists) matrix_from_list();
     make_list_index(list_matrix, queue.list);
     queue.rankings = list_matrix.names.size();
-    for (const auto& set : vemo_set) queue.names.push_back(set.first);
+    for (const auto& set : vemo_set) {
+        queue.names.push_back(set.first);
+        queue.tables.push_back(&set.second);
+    }
+    if (queue.rankings > 1) {
+        queue.rows.resize(queue.names.size());
+        int threads = static_cast<int>(std::min(static_cast<unsigned>(thread_n), worker_cap()));
+        run_parallel(queue.names.size(), threads,
+                     [&](std::size_t s) { set_rows(*queue.tables[s], queue.list, queue.rows[s]); });
+    }
     // The results do not depend on the thread count, so a count beyond what
     // the processors can run only costs memory and start-up time.
     unsigned threads = std::min(thread_count(static_cast<unsigned>(queue.names.size() * queue.rankings), thread_n), worker_cap());

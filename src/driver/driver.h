@@ -9,9 +9,12 @@
 // and the gene list they are paired with.
 struct work_queue {
     std::vector<std::string> names;
+    std::vector<const gene_table*> tables;  // each name's genes
     std::size_t rankings = 1;
     std::atomic<std::size_t> next{0};
     list_index list;
+    // With several rankings, each set's matrix rows, found once for all of them.
+    std::vector<std::vector<std::uint32_t>> rows;
 };
 
 // The sets --verbose names after testing, each list in byte order of name.

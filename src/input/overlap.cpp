@@ -7,20 +7,35 @@ void make_list_index(const score_matrix& matrix, list_index& index) {
     index.matrix = &matrix;
 }
 
-void overlap_set(const gene_table& set, const list_index& list, std::size_t ranking, std::vector<std::string>& genes,
-                 std::vector<double>& vec_x, std::vector<double>& vec_y) {
+void set_rows(const gene_table& set, const list_index& list, std::vector<std::uint32_t>& rows) {
+    rows.clear();
+    for (const auto& g : set) {
+        auto row = list.rows.find(g.first);
+        rows.push_back(row == list.rows.end() ? no_row : row->second);
+    }
+}
+
+void overlap_rows(const gene_table& set, const std::vector<std::uint32_t>& rows, const score_matrix& m,
+                  std::size_t ranking, std::vector<std::string>& genes, std::vector<double>& vec_x,
+                  std::vector<double>& vec_y) {
     genes.clear();
     vec_x.clear();
     vec_y.clear();
-    const score_matrix& m = *list.matrix;
-    std::size_t width = m.names.size();
+    std::size_t width = m.names.size(), k = 0;
     for (const auto& g : set) {
-        auto row = list.rows.find(g.first);
-        if (row == list.rows.end()) continue;
-        std::size_t at = row->second * width + ranking;
+        std::uint32_t row = rows[k++];
+        if (row == no_row) continue;
+        std::size_t at = row * width + ranking;
         if (!m.present[at]) continue;
         genes.push_back(g.first);
         vec_x.push_back(g.second);
         vec_y.push_back(m.values[at]);
     }
+}
+
+void overlap_set(const gene_table& set, const list_index& list, std::size_t ranking, std::vector<std::string>& genes,
+                 std::vector<double>& vec_x, std::vector<double>& vec_y) {
+    std::vector<std::uint32_t> rows;
+    set_rows(set, list, rows);
+    overlap_rows(set, rows, *list.matrix, ranking, genes, vec_x, vec_y);
 }

@@ -145,26 +145,38 @@ struct avx2_sums {
     __m256d whi{}, wlo{}, thi{}, tlo{};
 };
 
-static inline void store(double* out, __m128d v) { _mm_storeu_pd(out, v); }
-__attribute__((target("avx2"))) static inline void store(double* out, __m256d v) { _mm256_storeu_pd(out, v); }
-
-// Moves every lane to the totals and clears the lanes: the one flush of both
-// passes. Every lane is a whole number held exactly (see split_big), so the
-// casts are exact. (The lanes are stored by value: copying from their
-// addresses would keep them in memory through the whole pass.)
-template <class Sums>
-static inline void flush(Sums& a, exact_totals& tot) {
-    const int lanes = sizeof(a.whi) / sizeof(double);
-    double whi[lanes], wlo[lanes], thi[lanes], tlo[lanes];
-    store(whi, a.whi);
-    store(wlo, a.wlo);
-    store(thi, a.thi);
-    store(tlo, a.tlo);
+// Moves every lane to the totals: the one flush of both passes, after each
+// pass has stored its lanes. Every lane is a whole number held exactly (see
+// split_big), so the casts are exact.
+static inline void add_lanes(const double* whi, const double* wlo, const double* thi, const double* tlo, int lanes,
+                             exact_totals& tot) {
     for (int l = 0; l < lanes; ++l) {
         tot.w += static_cast<__int128>(whi[l]) + static_cast<__int128>(wlo[l]);
         tot.t += static_cast<__int128>(thi[l]) + static_cast<__int128>(tlo[l]);
     }
-    a = Sums();
+}
+
+// The lanes are stored straight from the sums (copying them through their
+// addresses would keep them in memory through the whole pass), then cleared.
+// The AVX2 store needs its own target, hence two small functions.
+static inline void flush(sse2_sums& a, exact_totals& tot) {
+    double whi[2], wlo[2], thi[2], tlo[2];
+    _mm_storeu_pd(whi, a.whi);
+    _mm_storeu_pd(wlo, a.wlo);
+    _mm_storeu_pd(thi, a.thi);
+    _mm_storeu_pd(tlo, a.tlo);
+    add_lanes(whi, wlo, thi, tlo, 2, tot);
+    a = sse2_sums();
+}
+
+__attribute__((target("avx2"))) static inline void flush(avx2_sums& a, exact_totals& tot) {
+    double whi[4], wlo[4], thi[4], tlo[4];
+    _mm256_storeu_pd(whi, a.whi);
+    _mm256_storeu_pd(wlo, a.wlo);
+    _mm256_storeu_pd(thi, a.thi);
+    _mm256_storeu_pd(tlo, a.tlo);
+    add_lanes(whi, wlo, thi, tlo, 4, tot);
+    a = avx2_sums();
 }
 
 __attribute__((target("avx2"))) static void exact_avx2(const float* fs, const float* f, const int* y,

@@ -101,11 +101,16 @@ void weighed_tau_tests(const pair_layout& layout, const std::vector<double>& pps
     tests_of(layout, pps, weights, {}, tests, path);
 }
 
+// The weights of the set at each PP value.
+static void weights_at_each(const set_ranks& r, const std::vector<double>& pps,
+                            std::vector<std::vector<double>>& weights) {
+    weights.resize(pps.size());
+    for (std::size_t k = 0; k < pps.size(); ++k) weights_at(r, power_of(pps[k]), weights[k]);
+}
+
 void tau_tests(const set_ranks& r, const std::vector<double>& pps, std::vector<tau_test>& tests,
                std::vector<std::vector<double>>& weights, pair_path path) {
-    std::size_t m = pps.size();
-    weights.resize(m);
-    for (std::size_t k = 0; k < m; ++k) weights_at(r, power_of(pps[k]), weights[k]);
+    weights_at_each(r, pps, weights);
     weighed_tau_tests(r.layout, pps, weights, tests, path);
 }
 
@@ -157,9 +162,7 @@ void deciding_weighed_tests(const pair_layout& layout, const std::vector<double>
 
 void deciding_tau_tests(const set_ranks& r, const std::vector<double>& pps, std::vector<tau_test>& tests,
                         std::vector<std::vector<double>>& weights, pair_path path) {
-    std::size_t m = pps.size();
-    weights.resize(m);
-    for (std::size_t k = 0; k < m; ++k) weights_at(r, power_of(pps[k]), weights[k]);
+    weights_at_each(r, pps, weights);
     deciding_weighed_tests(r.layout, pps, weights, tests, path);
 }
 

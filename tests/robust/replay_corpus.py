@@ -6,6 +6,7 @@ Usage: replay_corpus.py QUORIN CORPUS_FOLDER
 Each file is turned into the run its fuzz target stands for:
   fuzz_gene_sets  the gene-set file (after the first byte, which gives -r and -g)
   fuzz_gene_list  the gene-list file (after the first byte, which gives -r)
+  fuzz_lists      the matrix of rankings for --lists (after the first byte, which gives -r)
   fuzz_options    the command line (words cut at NUL bytes; "/" becomes "_" so
                   that every file named stays in the scratch folder)
   fuzz_split      the text, once as the gene-set file and once as the gene-list file
@@ -133,6 +134,9 @@ def runs_of(target, data):
     if target == "fuzz_gene_list" and data:
         c, _ = mode(data[0])
         return [(SET, data[1:], std + ["-r", "1" + c])]
+    if target == "fuzz_lists" and data:
+        c, _ = mode(data[0])
+        return [(SET, data[1:], ["-s", "set.bed", "--lists=list.txt", "-r", "1" + c])]
     if target == "fuzz_options":
         words = data.split(b"\0")[:16] if data else []
         return [(SET, LIST, [w.replace(b"/", b"_") for w in words])]
@@ -181,7 +185,8 @@ def main():
                     problems.append("exit status %d" % ended.status)
                 if b"Sanitizer" in ended.stderr or b"runtime error" in ended.stderr:
                     problems.append("sanitizer report")
-                if target != "fuzz_options" and ended.status == 0 and not ended.stdout.startswith(HEAD):
+                head = b"List\t" + HEAD if target == "fuzz_lists" else HEAD
+                if target != "fuzz_options" and ended.status == 0 and not ended.stdout.startswith(head):
                     problems.append("no result table")
                 if problems:
                     failed += 1

@@ -1,0 +1,87 @@
+// The matrix of rankings on arbitrary file contents: when it reads, every
+// ranking pairs every gene set exactly as a gene list holding only that
+// ranking's column does (the lines where it has a value, in file order); a
+// matrix that does not read ends the run with status 1 and one message. The
+// first byte chooses the treatment (input_file.h).
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "capture.h"
+#include "config/config.h"
+#include "exit_guard.h"
+#include "input/gene_list.h"
+#include "input/gene_matrix.h"
+#include "input/overlap.h"
+#include "input_file.h"
+
+static std::vector<std::string> fields_of(const std::string& line) {
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+        fields.push_back(line.substr(start, tab - start));
+    fields.push_back(line.substr(start));
+    return fields;
+}
+
+// Column k of the matrix text as a gene list, or empty when the text is not
+// a readable matrix (then the reader must have refused it).
+static std::string column_as_list(const std::string& text, std::size_t k) {
+    std::string list;
+    bool header = true;
+    for (std::size_t pos = 0; pos <= text.size();) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        pos = end + 1;
+        line = line.substr(0, line.find('\r'));
+        if (line.empty() || line[0] == '#') continue;
+        if (header) {
+            header = false;
+            continue;
+        }
+        std::vector<std::string> f = fields_of(line);
+        if (f[k + 1].empty() || f[k + 1] == "NA") continue;
+        list += f[0] + '\t' + f[k + 1] + '\n';
+    }
+    return list;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    if (size < 1) return 0;
+    char treatment = treatment_of(data[0]);
+    adj_method = std::string("1") + treatment;
+    std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
+    int status = 0;
+    std::string out = capture_stdout([&] { status = run_guarded([&] { read_list_matrix(input_file(data + 1, size - 1)); }); });
+    if (status != -1) {
+        if (status != 1 || out.empty() || out.back() != '\n' || out.find('\n') != out.size() - 1) std::abort();
+        return 0;
+    }
+    score_matrix matrix = list_matrix;
+    list_index index;
+    make_list_index(matrix, index);
+    // One gene set holding every gene of the matrix, and a few that are not.
+    gene_table set;
+    double score = 1;
+    for (const std::string& g : matrix.genes) set.emplace(g, score += 0.5);
+    set.emplace("not in any ranking", 3);
+    for (std::size_t k = 0; k < matrix.names.size(); ++k) {
+        std::string list = column_as_list(text, k);
+        std::string list_out = capture_stdout([&] { status = run_guarded([&] { read_rank_data(input_file(
+            reinterpret_cast<const uint8_t*>(list.data()), list.size())); }); });
+        if (status != -1) std::abort();  // every line of the column has a gene and a value
+        matrix_from_list();
+        list_index alone;
+        make_list_index(list_matrix, alone);
+        std::vector<std::string> g1, g2;
+        std::vector<double> x1, y1, x2, y2;
+        overlap_set(set, index, k, g1, x1, y1);
+        overlap_set(set, alone, 0, g2, x2, y2);
+        if (g1 != g2 || x1 != x2) std::abort();
+        for (std::size_t i = 0; i < y1.size(); ++i)
+            if (std::memcmp(&y1[i], &y2[i], sizeof(double)) != 0) std::abort();
+    }
+    return 0;
+}
