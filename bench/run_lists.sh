@@ -6,14 +6,12 @@
 # usage: N=200 THREADS=2 bench/run_lists.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/setup.sh
 n=${N:-200}
 threads=${THREADS:-2}
-build=build-bench
-data=bench/data
-out=bench/results/lists
-[ -x "$build/quorin" ] || cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUORIN_BENCH=ON -DQUORIN_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target quorin >/dev/null
-for f in list.txt wide.bed; do [ -f "$data/$f" ] || python3 bench/make_workload.py "$data" --only "$f" >/dev/null; done
+build_targets quorin
+need_workloads list.txt wide.bed
+out="$out/lists"
 mkdir -p "$out"
 python3 - "$data/list.txt" "$out" "$n" <<'PY'
 import random, sys
@@ -29,7 +27,6 @@ for k, c in enumerate(cols):
     with open(out + "/R%03d.txt" % k, "w") as f:
         f.writelines("%s\t%s\n" % (g, v) for (g, _), v in zip(genes, c) if v != "NA")
 PY
-quorin=$build/quorin
 start=$(date +%s.%N)
 "$quorin" -s "$data/wide.bed" --lists="$out/matrix.txt" -t "$threads" >"$out/lists.tsv"
 one=$(echo "$(date +%s.%N) - $start" | bc)

@@ -15,8 +15,9 @@ using gene_table = std::pmr::map<std::string, double, std::less<>>;
 using set_table = std::map<std::string, gene_table, std::less<>>;
 
 // Rankings side by side, held once as numbers: the score of gene row g in
-// ranking k is values[g * names.size() + k], and present[] says whether the
-// gene is in that ranking at all. 9 bytes per gene per ranking.
+// ranking k is values[k * genes.size() + g], and present[] says whether the
+// gene is in that ranking at all. 9 bytes per gene per ranking. A ranking's
+// scores lie together: the workers test one ranking's sets at a time.
 struct score_matrix {
     std::vector<std::string> names;  // the rankings, in header order
     std::vector<std::string> genes;  // the rows, in order of first appearance

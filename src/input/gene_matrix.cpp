@@ -41,6 +41,20 @@ static void treat(double& score) {
     if (adj_method[1] == '3') score = -score;
 }
 
+// Read row by row, held ranking by ranking.
+static void by_ranking(score_matrix& m) {
+    std::size_t width = m.names.size(), genes = m.genes.size();
+    std::vector<double> values(m.values.size());
+    std::vector<std::uint8_t> present(m.present.size());
+    for (std::size_t g = 0; g < genes; ++g)
+        for (std::size_t k = 0; k < width; ++k) {
+            values[k * genes + g] = m.values[g * width + k];
+            present[k * genes + g] = m.present[g * width + k];
+        }
+    m.values.swap(values);
+    m.present.swap(present);
+}
+
 void read_list_matrix(std::string file_name) {
     list_matrix = score_matrix{};
     read_counts& counts = list_file_counts;
@@ -87,6 +101,7 @@ void read_list_matrix(std::string file_name) {
     release_file(bytes);
     for (std::size_t k = 0; k < list_matrix.values.size(); ++k)
         if (list_matrix.present[k]) treat(list_matrix.values[k]);
+    by_ranking(list_matrix);
 }
 
 void matrix_from_list() {

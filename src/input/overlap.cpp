@@ -21,11 +21,11 @@ void overlap_rows(const gene_table& set, const std::vector<std::uint32_t>& rows,
     genes.clear();
     vec_x.clear();
     vec_y.clear();
-    std::size_t width = m.names.size(), k = 0;
+    std::size_t column = ranking * m.genes.size(), k = 0;
     for (const auto& g : set) {
         std::uint32_t row = rows[k++];
         if (row == no_row) continue;
-        std::size_t at = row * width + ranking;
+        std::size_t at = column + row;
         if (!m.present[at]) continue;
         genes.push_back(g.first);
         vec_x.push_back(g.second);
