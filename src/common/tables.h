@@ -1,18 +1,33 @@
 #pragma once
-#include <deque>
 #include <map>
-#include <memory>
-#include <memory_resource>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // gene name -> score, in byte order of the names (std::less<> also finds
-// keys by string_view, in the same order). The gene-set reader gives its
-// tables a pool for their nodes; other tables use the heap.
-using gene_table = std::pmr::map<std::string, double, std::less<>>;
-// gene-set name -> its genes
-using set_table = std::map<std::string, gene_table, std::less<>>;
+// keys by string_view, in the same order): the gene list.
+using gene_table = std::map<std::string, double, std::less<>>;
+
+// The gene sets, held as numbers. Every gene name of the gene-set file has a
+// number, given in byte order of the names, so that a set's genes in order of
+// number are its genes in byte order of name. Set k holds the entries from[k]
+// to from[k + 1]: its genes' numbers and their scores. 12 bytes a gene of a
+// set, and each name once.
+struct set_table {
+    std::vector<std::string> names;      // the sets, in byte order
+    std::vector<std::size_t> from;       // names.size() + 1 offsets into genes and scores
+    std::vector<std::uint32_t> genes;
+    std::vector<double> scores;
+    std::string gene_text;               // the gene names one after another, in order of number
+    std::vector<std::size_t> gene_from;  // gene g's name is gene_text[gene_from[g], gene_from[g + 1])
+};
+
+inline std::size_t set_count(const set_table& t) { return t.names.size(); }
+inline std::size_t gene_count(const set_table& t) { return t.gene_from.empty() ? 0 : t.gene_from.size() - 1; }
+inline std::string_view gene_name(const set_table& t, std::uint32_t g) {
+    return std::string_view(t.gene_text).substr(t.gene_from[g], t.gene_from[g + 1] - t.gene_from[g]);
+}
 
 // Rankings side by side, held once as numbers: the score of gene row g in
 // ranking k is values[k * genes.size() + g], and present[] says whether the
@@ -23,12 +38,4 @@ struct score_matrix {
     std::vector<std::string> genes;  // the rows, in order of first appearance
     std::vector<double> values;
     std::vector<std::uint8_t> present;
-};
-
-// The tree nodes of the gene-set tables: one block cut into one pool per set,
-// instead of one malloc per gene. A table must be released before the pool
-// its nodes live in.
-struct node_storage {
-    std::unique_ptr<char[]> block;
-    std::deque<std::pmr::monotonic_buffer_resource> pools;
 };

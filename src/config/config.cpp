@@ -63,9 +63,6 @@ void set_wt_method(const std::string& method) {
 read_counts set_file_counts;
 read_counts list_file_counts;
 
-// Objects of one file are destroyed in the reverse order of their
-// definitions: the tables go before the node pools they point into.
-node_storage vemo_set_nodes;
 set_table vemo_set;
 gene_table rank_data;
 score_matrix list_matrix;

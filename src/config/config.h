@@ -51,9 +51,7 @@ struct read_counts {
 extern read_counts set_file_counts;
 extern read_counts list_file_counts;
 
-// The process-wide tables. vemo_set_nodes is defined before vemo_set, so that
-// at exit the tables are released before the pools that hold their nodes.
-extern node_storage vemo_set_nodes;
+// The process-wide tables.
 extern set_table vemo_set;
 extern gene_table rank_data;  // the gene list
 extern score_matrix list_matrix;  // --lists: the rankings, each tested as a gene list

@@ -27,7 +27,7 @@ static void say(const std::string& line) { put_line(stderr, line); }
 void report_reading(const std::string& gene_set_file, const std::string& gene_list_file) {
     const read_counts& s = set_file_counts;
     say("gene-set file " + gene_set_file + ": " + count_of(s.lines, "line", "lines") + ", " +
-        count_of(s.records, "record", "records") + " in " + count_of(vemo_set.size(), "set", "sets") + ", " +
+        count_of(s.records, "record", "records") + " in " + count_of(set_count(vemo_set), "set", "sets") + ", " +
         count_of(s.below, "record", "records") + " scored below -g " + num(tscore));
     if (s.sets_emptied > 0)
         say(count_of(s.sets_emptied, "set", "sets") + " with every record below -g" +
@@ -74,7 +74,7 @@ void report_testing() {
         say(count_of(t.constant.size(), "set", "sets") +
             " whose paired set scores or list scores are all equal, so tau is 0" +
             with_names(t.constant.size(), t.constant));
-    if (!vemo_set.empty() && t.no_pairs.size() == vemo_set.size())
+    if (set_count(vemo_set) > 0 && t.no_pairs.size() == set_count(vemo_set))
         say("warning: no gene of any set is in the gene list; names must match exactly (case and blanks "
             "count), so check that both files use the same identifiers and that the gene list's first "
             "column holds the genes");

@@ -10,7 +10,6 @@
 #include "config/config.h"
 #include "input/gene_matrix.h"
 #include "input/overlap.h"
-#include "input/text.h"
 #include "permutation/permutation_test.h"
 #include "progress/progress.h"
 #include "results/table.h"
@@ -79,13 +78,10 @@ static bool size_in_range(std::size_t n) {
 // without a paired gene, or outside the size range, are not tested.
 static void test_set(const work_queue& queue, std::size_t set, std::size_t ranking, const std::vector<double>& pps,
                      test_notes& notes) {
-    const std::string& name = queue.names[set];
-    const gene_table& genes = *queue.tables[set];
+    const std::string& name = queue.sets->names[set];
     fdata detail;
-    thread_local std::vector<std::uint32_t> found;
-    if (queue.rows.empty()) set_rows(genes, queue.list, found);
-    const std::vector<std::uint32_t>& rows = queue.rows.empty() ? found : queue.rows[set];
-    overlap_rows(genes, rows, list_matrix, ranking, detail.genes, detail.vec_x, detail.vec_y);
+    thread_local std::vector<std::uint32_t> genes;
+    overlap_set(*queue.sets, set, queue.rows, list_matrix, ranking, genes, detail.vec_x, detail.vec_y);
     bool tested = !detail.vec_x.empty() && size_in_range(detail.vec_x.size());
     note_set(notes, name, detail, tested);
     if (!tested) return;
@@ -128,6 +124,7 @@ static void test_set(const work_queue& queue, std::size_t set, std::size_t ranki
     // 0.05 * (1 + 1e-9) or more cannot get a panel.
     bool report_reads = !report_file.empty() && record.p_value < 0.05 * (1 + 1e-9);
     if ((dump || report_reads) && kept < tests.size()) {
+        gene_names(*queue.sets, genes, detail.genes);
         detail.rank_x = std::move(r.rank_x);
         detail.rank_y = std::move(r.rank_y);
         detail.weights = std::move(weights[kept]);
@@ -144,7 +141,7 @@ static void run_queue(work_queue* queue, const std::vector<double>& pps) {
     test_notes notes;
     // Task k is set k % sets of ranking k / sets: one queue for all rankings
     // keeps every thread busy whatever their shapes.
-    std::size_t sets = queue->names.size(), tasks = sets * queue->rankings;
+    std::size_t sets = set_count(*queue->sets), tasks = sets * queue->rankings;
     for (;;) {
         std::size_t k = queue->next.fetch_add(1);
         if (k >= tasks) break;
@@ -165,23 +162,15 @@ void performe_wrktf_analysis_auto_p(work_queue* queue) { run_queue(queue, auto_p
 void performe_threading() {
     work_queue queue;
     if (!many_lists) matrix_from_list();
-    make_list_index(list_matrix, queue.list);
+    queue.sets = &vemo_set;
     queue.rankings = list_matrix.names.size();
-    for (const auto& set : vemo_set) {
-        queue.names.push_back(set.first);
-        queue.tables.push_back(&set.second);
-    }
-    if (queue.rankings > 1) {
-        queue.rows.resize(queue.names.size());
-        int threads = static_cast<int>(std::min(static_cast<unsigned>(thread_n), worker_cap()));
-        run_parallel(queue.names.size(), threads,
-                     [&](std::size_t s) { set_rows(*queue.tables[s], queue.list, queue.rows[s]); });
-    }
+    gene_rows(vemo_set, list_matrix, queue.rows);
+    std::size_t sets = set_count(vemo_set);
     // The results do not depend on the thread count, so a count beyond what
     // the processors can run only costs memory and start-up time.
-    unsigned threads = std::min(thread_count(static_cast<unsigned>(queue.names.size() * queue.rankings), thread_n), worker_cap());
+    unsigned threads = std::min(thread_count(static_cast<unsigned>(sets * queue.rankings), thread_n), worker_cap());
     if (!mute) put_line(stdout, result_header());
-    progress_start(queue.names.size() * queue.rankings);
+    progress_start(sets * queue.rankings);
     std::vector<std::thread> workers;
     for (unsigned t = 0; t < threads; ++t) {
         try {

@@ -5,16 +5,13 @@
 
 #include "input/overlap.h"
 
-// The gene-set names in byte order, handed out one at a time to the workers,
-// and the gene list they are paired with.
+// The gene sets, in byte order of name, handed out one at a time to the
+// workers for each ranking, and where each gene is in the rankings.
 struct work_queue {
-    std::vector<std::string> names;
-    std::vector<const gene_table*> tables;  // each name's genes
+    const set_table* sets = nullptr;
     std::size_t rankings = 1;
     std::atomic<std::size_t> next{0};
-    list_index list;
-    // With several rankings, each set's matrix rows, found once for all of them.
-    std::vector<std::vector<std::uint32_t>> rows;
+    std::vector<std::uint32_t> rows;  // the matrix row of each gene number (gene_rows)
 };
 
 // The sets --verbose names after testing, each list in byte order of name.

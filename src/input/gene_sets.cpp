@@ -9,23 +9,26 @@
 #include "common/output.h"
 #include "common/radix_sort.h"
 #include "config/config.h"
+#include "input/name_numbers.h"
 #include "input/text.h"
 
 // The reader's pipeline, each step on the run's threads where it can be:
-//   1. parse stretches of the file, each into a flat array of records and
-//      its set names in order of first appearance (parse_chunk);
-//   2. group the records by set, sets in byte order of name, each set's
-//      records in file order (gather_sets);
-//   3. sort each set's records by gene name, a radix sort on the names' first
-//      eight bytes, then in full where those are equal (build_table);
-//   4. build each set's table with its nodes in a pool cut from one block, so
-//      that millions of genes do not mean millions of mallocs.
+//   1. parse stretches of the file, each into a flat array of records, its set
+//      names in order of first appearance, and its gene names numbered by hash
+//      (parse_chunk);
+//   2. number the gene names of all stretches in byte order of name
+//      (number_genes);
+//   3. group the records by set, sets in byte order of name, each set's
+//      records in file order, straight into the table (gather_sets);
+//   4. sort each set's genes by number, which is by name, keeping the later
+//      record of a gene given twice (sort_set).
+// No gene name is copied but once, and the table takes 12 bytes a record.
 
-// One accepted line: its set (numbered within the stretch of the file it
-// came from), its gene name still in the file's bytes, and its score.
+// One accepted line: its set and its gene, both numbered within the stretch
+// of the file it came from, and its score.
 struct set_record {
     std::uint32_t set;
-    std::string_view gene;
+    std::uint32_t gene;
     double score;
 };
 
@@ -34,6 +37,7 @@ struct set_record {
 struct chunk_result {
     std::vector<std::string_view> set_names;
     std::vector<std::size_t> set_counts;  // records per set
+    name_numbers genes;
     std::vector<set_record> records;
     std::size_t lines = 0;
     std::size_t below = 0;
@@ -129,52 +133,43 @@ static void parse_chunk(std::string_view text, chunk_result& out) {
             last_name = set;
             last = it->second;
         }
-        out.records.push_back({last, gene, score});
+        out.records.push_back({last, number_of(out.genes, gene), score});
         ++out.set_counts[last];
     }
 }
 
-// A gene name's first eight bytes as one number (shorter names padded with
-// zero bytes): numbers in the names' byte order, so that sorting by them
-// sorts by name, except among names that share their first eight bytes.
-static std::uint64_t name_key(std::string_view name) {
-    std::uint64_t key = 0;
-    for (std::size_t k = 0; k < 8; ++k)
-        key = key << 8 | (k < name.size() ? static_cast<unsigned char>(name[k]) : 0u);
-    return key;
-}
-
-// Sorts one set's records by gene name, records of the same gene in file
-// order, and builds the table; the later record of a gene overwrites the
-// earlier one. Returns how many records were overwritten, and the first
-// gene given twice.
-static std::size_t build_table(const set_record* const* records, std::size_t count, gene_table& genes,
-                               std::string_view& duplicate) {
-    thread_local std::vector<keyed_value> sorted, spare;
-    sorted.clear();
-    for (std::size_t k = 0; k < count; ++k) sorted.push_back({name_key(records[k]->gene), k});
-    radix_sort(sorted, spare);
-    auto gene = [&](std::size_t k) { return records[sorted[k].value]->gene; };
-    // Names that share their key are ordered in full; the sort is stable, so
-    // records of one gene stay in file order.
-    for (std::size_t k = 0, end; k < count; k = end) {
-        for (end = k + 1; end < count && sorted[end].key == sorted[k].key;) ++end;
-        if (end - k > 1)
-            std::stable_sort(sorted.begin() + k, sorted.begin() + end, [&](const keyed_value& a, const keyed_value& b) {
-                return records[a.value]->gene < records[b.value]->gene;
-            });
-    }
-    std::size_t duplicates = 0;
-    for (std::size_t k = 0; k < count; ++k) {
-        if (k + 1 < count && sorted[k + 1].key == sorted[k].key && gene(k + 1) == gene(k)) {
-            if (duplicates++ == 0) duplicate = gene(k);
+// Sorts set k's entries by gene number, entries of the same gene in file
+// order, and keeps the last entry of each gene: the later record overwrites
+// the earlier one. The kept entries move to the front of the set's stretch;
+// returns how many there are. `dropped` counts the others, and `duplicate`
+// is the first gene, in order of name, given twice.
+static std::size_t sort_set(set_table& t, std::size_t k, std::size_t& dropped, std::uint32_t& duplicate) {
+    std::size_t from = t.from[k], count = t.from[k + 1] - from;
+    thread_local std::vector<keyed_value> order, spare;
+    thread_local std::vector<double> scores;
+    order.clear();
+    for (std::size_t i = 0; i < count; ++i) order.push_back({t.genes[from + i], i});
+    // Keys and places are unique together, so a sort by both is stable.
+    if (count < 256)
+        std::sort(order.begin(), order.end(), [](const keyed_value& a, const keyed_value& b) {
+            return a.key != b.key ? a.key < b.key : a.value < b.value;
+        });
+    else
+        radix_sort(order, spare);
+    scores.assign(t.scores.begin() + from, t.scores.begin() + from + count);
+    std::size_t kept = 0;
+    dropped = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i + 1 < count && order[i + 1].key == order[i].key) {
+            if (dropped++ == 0) duplicate = static_cast<std::uint32_t>(order[i].key);
             continue;
         }
-        genes.emplace_hint(genes.end(), std::string(gene(k)), records[sorted[k].value]->score);
+        t.genes[from + kept] = static_cast<std::uint32_t>(order[i].key);
+        t.scores[from + kept] = scores[order[i].value];
+        ++kept;
     }
-    return duplicates;
+    return kept;
 }
-
 // Stretches of about equal size that end at line ends.
 static std::vector<std::string_view> cut_chunks(std::string_view text, int parts) {
     std::vector<std::string_view> chunks;
@@ -190,27 +185,58 @@ static std::vector<std::string_view> cut_chunks(std::string_view text, int parts
     return chunks;
 }
 
-// A bound on the bytes of one tree node: the entry and the node's colour and
-// three links.
-static constexpr std::size_t node_bytes = sizeof(gene_table::value_type) + 4 * sizeof(void*);
-
-// Numbers the sets of all stretches in byte order of their names, and lists
-// each set's records, in file order, in one stretch of `records`.
-static std::vector<std::string_view> gather_sets(const std::vector<chunk_result>& results, int threads,
-                                                 std::vector<const set_record*>& records,
-                                                 std::vector<std::size_t>& offsets) {
+// Numbers the gene names of all stretches in byte order, writes each name
+// once into the table, and gives each stretch's numbers their place in that
+// order: genes[c][k] is the number of stretch c's gene k.
+static std::vector<std::vector<std::uint32_t>> number_genes(const std::vector<chunk_result>& results,
+                                                            set_table& table) {
+    struct named {
+        std::string_view name;
+        std::uint32_t chunk, local;
+    };
+    std::vector<named> all;
+    std::vector<std::vector<std::uint32_t>> genes(results.size());
+    for (std::size_t c = 0; c < results.size(); ++c) {
+        genes[c].resize(results[c].genes.names.size());
+        for (std::size_t k = 0; k < results[c].genes.names.size(); ++k)
+            all.push_back({results[c].genes.names[k], static_cast<std::uint32_t>(c), static_cast<std::uint32_t>(k)});
+    }
+    std::sort(all.begin(), all.end(), [](const named& a, const named& b) { return a.name < b.name; });
+    std::size_t text = 0, distinct = 0;
+    for (std::size_t k = 0; k < all.size(); ++k)
+        if (k == 0 || all[k].name != all[k - 1].name) text += all[k].name.size(), ++distinct;
+    // Gene numbers are 32 bits: four billion distinct names would take a file
+    // of more than 40 GB.
+    if (distinct >= 0xffffffffu) fail("Sorry, the gene-set file names more than 4294967294 genes");
+    table.gene_text.reserve(text);
+    table.gene_from.reserve(distinct + 1);
+    table.gene_from.push_back(0);
+    for (std::size_t k = 0; k < all.size(); ++k) {
+        if (k == 0 || all[k].name != all[k - 1].name) {
+            table.gene_text.append(all[k].name);
+            table.gene_from.push_back(table.gene_text.size());
+        }
+        genes[all[k].chunk][all[k].local] = static_cast<std::uint32_t>(table.gene_from.size() - 2);
+    }
+    return genes;
+}
+// Numbers the sets of all stretches in byte order of their names, and writes
+// each set's records, in file order, into one stretch of the table, each gene
+// under its number of the whole file.
+static void gather_sets(const std::vector<chunk_result>& results,
+                        const std::vector<std::vector<std::uint32_t>>& genes, int threads, set_table& table) {
     std::map<std::string_view, std::uint32_t> numbers;
     for (const chunk_result& r : results)
         for (std::string_view name : r.set_names) numbers.emplace(name, 0);
-    std::vector<std::string_view> names;
     for (auto& n : numbers) {
-        n.second = static_cast<std::uint32_t>(names.size());
-        names.push_back(n.first);
+        n.second = static_cast<std::uint32_t>(table.names.size());
+        table.names.emplace_back(n.first);
     }
-    offsets.assign(names.size() + 1, 0);
+    std::vector<std::size_t>& offsets = table.from;
+    offsets.assign(table.names.size() + 1, 0);
     for (const chunk_result& r : results)
         for (std::size_t k = 0; k < r.set_names.size(); ++k) offsets[numbers[r.set_names[k]] + 1] += r.set_counts[k];
-    for (std::size_t k = 0; k < names.size(); ++k) offsets[k + 1] += offsets[k];
+    for (std::size_t k = 0; k < table.names.size(); ++k) offsets[k + 1] += offsets[k];
     // Where each stretch's records of each of its sets go: after those of
     // the same set in earlier stretches.
     std::vector<std::size_t> next(offsets.begin(), offsets.end() - 1);
@@ -221,21 +247,50 @@ static std::vector<std::string_view> gather_sets(const std::vector<chunk_result>
             place[c].push_back(at);
             at += results[c].set_counts[k];
         }
-    records.reserve(offsets.back());
-    advise_huge_pages(records.data(), records.capacity() * sizeof(const set_record*));
-    records.resize(offsets.back());
+    table.genes.reserve(offsets.back());
+    table.scores.reserve(offsets.back());
+    advise_huge_pages(table.genes.data(), offsets.back() * sizeof(std::uint32_t));
+    advise_huge_pages(table.scores.data(), offsets.back() * sizeof(double));
+    table.genes.resize(offsets.back());
+    table.scores.resize(offsets.back());
     run_parallel(results.size(), threads, [&](std::size_t c) {
-        for (const set_record& r : results[c].records) records[place[c][r.set]++] = &r;
+        for (const set_record& r : results[c].records) {
+            std::size_t at = place[c][r.set]++;
+            table.genes[at] = genes[c][r.gene];
+            table.scores[at] = r.score;
+        }
     });
-    return names;
+}
+
+// Sorts every set (sort_set) and closes the gaps that dropped records leave.
+static void sort_sets(set_table& t, int threads, std::vector<std::size_t>& dropped,
+                      std::vector<std::uint32_t>& duplicate) {
+    std::size_t sets = set_count(t);
+    std::vector<std::size_t> kept(sets);
+    dropped.assign(sets, 0);
+    duplicate.assign(sets, 0);
+    run_parallel(sets, threads, [&](std::size_t k) { kept[k] = sort_set(t, k, dropped[k], duplicate[k]); });
+    std::size_t to = 0;
+    for (std::size_t k = 0; k < sets; ++k) {
+        std::size_t from = t.from[k];
+        t.from[k] = to;
+        if (to != from) {
+            std::copy(t.genes.begin() + from, t.genes.begin() + from + kept[k], t.genes.begin() + to);
+            std::copy(t.scores.begin() + from, t.scores.begin() + from + kept[k], t.scores.begin() + to);
+        }
+        to += kept[k];
+    }
+    t.from[sets] = to;
+    t.genes.resize(to);
+    t.scores.resize(to);
 }
 
 // Few names of each kind are kept: --verbose shows the first ones.
 static const std::size_t names_kept = 5;
 
-static void count_set_file(const std::vector<chunk_result>& results, const std::vector<std::string_view>& names,
-                           const std::vector<std::size_t>& duplicates,
-                           const std::vector<std::string_view>& duplicate, std::size_t records) {
+static void count_set_file(const std::vector<chunk_result>& results, const set_table& table,
+                           const std::vector<std::size_t>& dropped, const std::vector<std::uint32_t>& duplicate,
+                           std::size_t records) {
     read_counts& c = set_file_counts;
     c = read_counts{};
     c.records = records;
@@ -246,20 +301,18 @@ static void count_set_file(const std::vector<chunk_result>& results, const std::
         below_sets.insert(r.below_sets.begin(), r.below_sets.end());
     }
     for (std::string_view s : below_sets) {
-        if (std::binary_search(names.begin(), names.end(), s)) continue;
+        if (std::binary_search(table.names.begin(), table.names.end(), s)) continue;
         if (c.sets_emptied++ < names_kept) c.emptied_names.emplace_back(s);
     }
-    for (std::size_t k = 0; k < names.size(); ++k) {
-        c.duplicates += duplicates[k];
-        if (duplicates[k] > 0 && verbose && c.duplicate_names.size() < names_kept)
-            c.duplicate_names.push_back(std::string(duplicate[k]) + " in " + std::string(names[k]));
+    for (std::size_t k = 0; k < set_count(table); ++k) {
+        c.duplicates += dropped[k];
+        if (dropped[k] > 0 && verbose && c.duplicate_names.size() < names_kept)
+            c.duplicate_names.push_back(std::string(gene_name(table, duplicate[k])) + " in " + table.names[k]);
     }
 }
 
 void read_vemo_dataset_bed(std::string file_name) {
-    vemo_set.clear();
-    vemo_set_nodes.pools.clear();
-    vemo_set_nodes.block.reset();
+    vemo_set = set_table{};
     file_bytes bytes;
     read_file(file_name, bytes);
     std::string_view text = bytes.text;
@@ -274,28 +327,16 @@ void read_vemo_dataset_bed(std::string file_name) {
     for (const chunk_result& r : results)
         if (r.wrong) fail_quoting("wrong line: ", r.wrong_line);
 
-    std::vector<const set_record*> records;
-    std::vector<std::size_t> offsets;
-    std::vector<std::string_view> names = gather_sets(results, threads, records, offsets);
-    // Each set's pool holds a node for each of its records.
-    char* block = new char[records.size() * node_bytes];
-    vemo_set_nodes.block.reset(block);
-    advise_huge_pages(block, records.size() * node_bytes);
-    std::vector<gene_table> tables;
-    tables.reserve(names.size());
-    for (std::size_t k = 0; k < names.size(); ++k) {
-        std::size_t size = (offsets[k + 1] - offsets[k]) * node_bytes;
-        vemo_set_nodes.pools.emplace_back(block + offsets[k] * node_bytes, size);
-        tables.emplace_back(&vemo_set_nodes.pools.back());
+    gather_sets(results, number_genes(results, vemo_set), threads, vemo_set);
+    std::size_t records = vemo_set.genes.size();
+    for (chunk_result& r : results) {
+        r.records = std::vector<set_record>();
+        r.genes = name_numbers();
     }
-    std::vector<std::size_t> duplicates(names.size());
-    std::vector<std::string_view> duplicate(names.size());
-    run_parallel(names.size(), threads, [&](std::size_t k) {
-        duplicates[k] = build_table(records.data() + offsets[k], offsets[k + 1] - offsets[k], tables[k], duplicate[k]);
-    });
-    for (std::size_t k = 0; k < names.size(); ++k)
-        vemo_set.emplace_hint(vemo_set.end(), std::string(names[k]), std::move(tables[k]));
-    count_set_file(results, names, duplicates, duplicate, records.size());
+    std::vector<std::size_t> dropped;
+    std::vector<std::uint32_t> duplicate;
+    sort_sets(vemo_set, threads, dropped, duplicate);
+    count_set_file(results, vemo_set, dropped, duplicate, records);
     release_file(bytes);
 
     if (adj_method[0] == '2') vemo_set_abs();
@@ -303,11 +344,9 @@ void read_vemo_dataset_bed(std::string file_name) {
 }
 
 void vemo_set_abs() {
-    for (auto& set : vemo_set)
-        for (auto& gene : set.second) gene.second = std::fabs(gene.second);
+    for (double& score : vemo_set.scores) score = std::fabs(score);
 }
 
 void vemo_set_rev() {
-    for (auto& set : vemo_set)
-        for (auto& gene : set.second) gene.second = -gene.second;
+    for (double& score : vemo_set.scores) score = -score;
 }

@@ -1,33 +1,24 @@
 #pragma once
 #include <cstdint>
-#include <string>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
-#include "config/config.h"
+#include "common/tables.h"
 
-// The genes of the rankings hashed by name, for pairing many sets: a lookup
-// costs one hash instead of a walk down a tree. The views point into the
-// matrix's gene names.
-struct list_index {
-    std::unordered_map<std::string_view, std::uint32_t> rows;
-    const score_matrix* matrix = nullptr;
-};
-void make_list_index(const score_matrix& matrix, list_index& index);
-
-// The matrix row of every gene of a set, in the set's order; no_row for a
-// gene in no ranking. Found once per set, whatever the number of rankings.
+// Pairing through numbers: the matrix row of every gene number of the sets is
+// found once per run, and a set is then paired by reading that array, whatever
+// the number of sets and rankings.
 constexpr std::uint32_t no_row = ~0u;
-void set_rows(const gene_table& set, const list_index& list, std::vector<std::uint32_t>& rows);
 
-// The genes common to a gene set and one ranking, from the set's rows.
-void overlap_rows(const gene_table& set, const std::vector<std::uint32_t>& rows, const score_matrix& matrix,
-                  std::size_t ranking, std::vector<std::string>& genes, std::vector<double>& vec_x,
-                  std::vector<double>& vec_y);
+// The matrix row of each gene of the sets, by gene number; no_row for a gene
+// in no ranking.
+void gene_rows(const set_table& sets, const score_matrix& matrix, std::vector<std::uint32_t>& rows);
 
-// The genes common to a gene set and one ranking of the matrix (a gene list
-// is a matrix of one), in byte order of name, with the set's and the
+// The genes common to set k and one ranking of the matrix (a gene list is a
+// matrix of one), in byte order of name: their numbers, and the set's and the
 // ranking's score of each.
-void overlap_set(const gene_table& set, const list_index& list, std::size_t ranking, std::vector<std::string>& genes,
+void overlap_set(const set_table& sets, std::size_t k, const std::vector<std::uint32_t>& rows,
+                 const score_matrix& matrix, std::size_t ranking, std::vector<std::uint32_t>& genes,
                  std::vector<double>& vec_x, std::vector<double>& vec_y);
+
+// The names of gene numbers, as the detail file writes them.
+void gene_names(const set_table& sets, const std::vector<std::uint32_t>& genes, std::vector<std::string>& names);

@@ -150,7 +150,7 @@ report_run describe_run(int argc, char** argv, const run_files& files) {
     run.gene_list_file = files.gene_list;
     run.output_file = files.output;
     run.detail_file = files.outdata;
-    run.sets_read = vemo_set.size();
+    run.sets_read = set_count(vemo_set);
     run.genes_read = rank_data.size();
     run.set_lines = static_cast<long long>(set_file_counts.lines);
     run.list_lines = static_cast<long long>(list_file_counts.lines);
