@@ -24,16 +24,16 @@ int main(int argc, char** argv) {
     read_vemo_dataset_bed(files.gene_set);
     read_rank_data(files.gene_list);
     matrix_from_list();
-    list_index list;
-    make_list_index(list_matrix, list);
+    std::vector<std::uint32_t> rows;
+    gene_rows(vemo_set, list_matrix, rows);
     std::vector<double> pps;
     for (int j = 0; j < 5; ++j) pps.push_back(0.8 - static_cast<double>(j) * 0.15);
     std::size_t tested = 0, single = 0, passes = 0, genes = 0;
     std::vector<std::size_t> by_count(pps.size() + 1, 0);
-    for (const auto& set : vemo_set) {
-        std::vector<std::string> names;
+    for (std::size_t k = 0; k < set_count(vemo_set); ++k) {
+        std::vector<std::uint32_t> genes_paired;
         std::vector<double> x, y;
-        overlap_set(set.second, list, 0, names, x, y);
+        overlap_set(vemo_set, k, rows, list_matrix, 0, genes_paired, x, y);
         if (x.empty()) continue;
         set_ranks r;
         prepare_ranks(x, y, r);
@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
         passes += tests.size();
         ++by_count[tests.size()];
         if (tests.size() > 1) {
-            std::printf("more_than_one\t%s", set.first.c_str());
+            std::printf("more_than_one\t%s", vemo_set.names[k].c_str());
             for (const tau_test& t : tests) std::printf("\t%g:%.17g", t.pp, t.p_value);
             std::printf("\n");
         }

@@ -26,10 +26,9 @@ int main(int argc, char** argv) {
     start = std::chrono::steady_clock::now();
     read_rank_data(argv[2]);
     double list = seconds_since(start);
-    std::size_t genes = 0;
-    for (const auto& set : vemo_set) genes += set.second.size();
+    std::size_t genes = vemo_set.genes.size();
     std::printf("read_gene_sets_s\t%.3f\nread_gene_list_s\t%.3f\nsets\t%zu\nset_genes\t%zu\nlist_genes\t%zu\n", sets,
-                list, vemo_set.size(), genes, rank_data.size());
+                list, set_count(vemo_set), genes, rank_data.size());
     // Leave without releasing the tables, as a complete run does.
     std::fflush(stdout);
     std::_Exit(0);

@@ -3,6 +3,9 @@
 // "wrong line: " message and exit status 1. The first byte chooses the
 // treatment and the cut-off (input_file.h).
 #include <cstdlib>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "capture.h"
 #include "config/config.h"
@@ -27,11 +30,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         return 0;
     }
     if (status != -1 || !out.empty()) std::abort();
-    if (vemo_set.size() != want.sets.size()) std::abort();
+    if (set_count(vemo_set) != want.sets.size()) std::abort();
     auto w = want.sets.begin();
-    for (const auto& set : vemo_set) {
-        if (set.first != w->first || !model::same_genes(set.second, w->second)) std::abort();
-        ++w;
+    for (std::size_t k = 0; k < set_count(vemo_set); ++k, ++w) {
+        std::vector<std::pair<std::string_view, double>> genes;
+        for (std::size_t i = vemo_set.from[k]; i < vemo_set.from[k + 1]; ++i)
+            genes.emplace_back(gene_name(vemo_set, vemo_set.genes[i]), vemo_set.scores[i]);
+        if (vemo_set.names[k] != w->first || !model::same_genes(genes, w->second)) std::abort();
     }
     return 0;
 }

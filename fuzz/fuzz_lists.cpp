@@ -5,6 +5,7 @@
 // first byte chooses the treatment (input_file.h).
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,21 @@ static std::string column_as_list(const std::string& text, std::size_t k) {
     return list;
 }
 
+// A table of one set named "S" holding the given genes.
+static set_table one_set(const std::map<std::string, double>& genes) {
+    set_table t;
+    t.names = {"S"};
+    t.from = {0, genes.size()};
+    t.gene_from = {0};
+    for (const auto& g : genes) {
+        t.genes.push_back(static_cast<std::uint32_t>(t.genes.size()));
+        t.scores.push_back(g.second);
+        t.gene_text += g.first;
+        t.gene_from.push_back(t.gene_text.size());
+    }
+    return t;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
     char treatment = treatment_of(data[0]);
@@ -60,25 +76,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         return 0;
     }
     score_matrix matrix = list_matrix;
-    list_index index;
-    make_list_index(matrix, index);
-    // One gene set holding every gene of the matrix, and a few that are not.
-    gene_table set;
+    // One gene set holding every gene of the matrix, and one that is not.
+    std::map<std::string, double> genes;
     double score = 1;
-    for (const std::string& g : matrix.genes) set.emplace(g, score += 0.5);
-    set.emplace("not in any ranking", 3);
+    for (const std::string& g : matrix.genes) genes.emplace(g, score += 0.5);
+    genes.emplace("not in any ranking", 3);
+    set_table set = one_set(genes);
+    std::vector<std::uint32_t> rows;
+    gene_rows(set, matrix, rows);
     for (std::size_t k = 0; k < matrix.names.size(); ++k) {
         std::string list = column_as_list(text, k);
         std::string list_out = capture_stdout([&] { status = run_guarded([&] { read_rank_data(input_file(
             reinterpret_cast<const uint8_t*>(list.data()), list.size())); }); });
         if (status != -1) std::abort();  // every line of the column has a gene and a value
         matrix_from_list();
-        list_index alone;
-        make_list_index(list_matrix, alone);
-        std::vector<std::string> g1, g2;
+        std::vector<std::uint32_t> alone, g1, g2;
+        gene_rows(set, list_matrix, alone);
         std::vector<double> x1, y1, x2, y2;
-        overlap_set(set, index, k, g1, x1, y1);
-        overlap_set(set, alone, 0, g2, x2, y2);
+        overlap_set(set, 0, rows, matrix, k, g1, x1, y1);
+        overlap_set(set, 0, alone, list_matrix, 0, g2, x2, y2);
         if (g1 != g2 || x1 != x2) std::abort();
         for (std::size_t i = 0; i < y1.size(); ++i)
             if (std::memcmp(&y1[i], &y2[i], sizeof(double)) != 0) std::abort();

@@ -12,3 +12,9 @@ struct keyed_value {
 // the keys differ, lowest byte first. No comparisons, so no mispredicted
 // branches. `spare` is working space.
 void radix_sort(std::vector<keyed_value>& items, std::vector<keyed_value>& spare);
+
+// A stable sort of numbers by their upper half, of which only the lowest
+// `bytes` bytes may be non-zero: one counting pass per byte, and none of the
+// 16 KB of counts radix_sort clears, which matters for the hundreds of
+// entries of one gene set.
+void radix_sort_upper(std::vector<std::uint64_t>& items, std::vector<std::uint64_t>& spare, int bytes);

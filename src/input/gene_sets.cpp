@@ -145,31 +145,34 @@ static void parse_chunk(std::string_view text, chunk_result& out) {
 // is the first gene, in order of name, given twice.
 static std::size_t sort_set(set_table& t, std::size_t k, std::size_t& dropped, std::uint32_t& duplicate) {
     std::size_t from = t.from[k], count = t.from[k + 1] - from;
-    thread_local std::vector<keyed_value> order, spare;
+    // Each entry as its gene number above its place in the set: numbers that
+    // sort by gene, then by place, so that a plain sort of them is stable.
+    thread_local std::vector<std::uint64_t> order, spare;
     thread_local std::vector<double> scores;
-    order.clear();
-    for (std::size_t i = 0; i < count; ++i) order.push_back({t.genes[from + i], i});
-    // Keys and places are unique together, so a sort by both is stable.
-    if (count < 256)
-        std::sort(order.begin(), order.end(), [](const keyed_value& a, const keyed_value& b) {
-            return a.key != b.key ? a.key < b.key : a.value < b.value;
-        });
+    order.resize(count);
+    for (std::size_t i = 0; i < count; ++i) order[i] = std::uint64_t{t.genes[from + i]} << 32 | i;
+    int bytes = 1;
+    while (bytes < 4 && gene_count(t) > std::size_t{1} << 8 * bytes) ++bytes;
+    if (count < 64)
+        std::sort(order.begin(), order.end());
     else
-        radix_sort(order, spare);
+        radix_sort_upper(order, spare, bytes);
     scores.assign(t.scores.begin() + from, t.scores.begin() + from + count);
     std::size_t kept = 0;
     dropped = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        if (i + 1 < count && order[i + 1].key == order[i].key) {
-            if (dropped++ == 0) duplicate = static_cast<std::uint32_t>(order[i].key);
+        auto gene = static_cast<std::uint32_t>(order[i] >> 32);
+        if (i + 1 < count && order[i + 1] >> 32 == gene) {
+            if (dropped++ == 0) duplicate = gene;
             continue;
         }
-        t.genes[from + kept] = static_cast<std::uint32_t>(order[i].key);
-        t.scores[from + kept] = scores[order[i].value];
+        t.genes[from + kept] = gene;
+        t.scores[from + kept] = scores[order[i] & 0xffffffffu];
         ++kept;
     }
     return kept;
 }
+
 // Stretches of about equal size that end at line ends.
 static std::vector<std::string_view> cut_chunks(std::string_view text, int parts) {
     std::vector<std::string_view> chunks;
@@ -197,16 +200,17 @@ static std::vector<std::vector<std::uint32_t>> number_genes(const std::vector<ch
     std::vector<named> all;
     std::vector<std::vector<std::uint32_t>> genes(results.size());
     for (std::size_t c = 0; c < results.size(); ++c) {
-        genes[c].resize(results[c].genes.names.size());
-        for (std::size_t k = 0; k < results[c].genes.names.size(); ++k)
-            all.push_back({results[c].genes.names[k], static_cast<std::uint32_t>(c), static_cast<std::uint32_t>(k)});
+        const name_numbers& names = results[c].genes;
+        genes[c].resize(name_count(names));
+        for (std::uint32_t k = 0; k < name_count(names); ++k)
+            all.push_back({name_of(names, k), static_cast<std::uint32_t>(c), k});
     }
     std::sort(all.begin(), all.end(), [](const named& a, const named& b) { return a.name < b.name; });
     std::size_t text = 0, distinct = 0;
     for (std::size_t k = 0; k < all.size(); ++k)
         if (k == 0 || all[k].name != all[k - 1].name) text += all[k].name.size(), ++distinct;
-    // Gene numbers are 32 bits: four billion distinct names would take a file
-    // of more than 40 GB.
+    // Gene numbers are 32 bits, and so are places within a set (sort_set):
+    // four billion records would take a file of more than 40 GB.
     if (distinct >= 0xffffffffu) fail("Sorry, the gene-set file names more than 4294967294 genes");
     table.gene_text.reserve(text);
     table.gene_from.reserve(distinct + 1);
@@ -236,7 +240,10 @@ static void gather_sets(const std::vector<chunk_result>& results,
     offsets.assign(table.names.size() + 1, 0);
     for (const chunk_result& r : results)
         for (std::size_t k = 0; k < r.set_names.size(); ++k) offsets[numbers[r.set_names[k]] + 1] += r.set_counts[k];
-    for (std::size_t k = 0; k < table.names.size(); ++k) offsets[k + 1] += offsets[k];
+    for (std::size_t k = 0; k < table.names.size(); ++k) {
+        if (offsets[k + 1] > 0xffffffffu) fail("Sorry, gene set " + table.names[k] + " has more than 4294967295 records");
+        offsets[k + 1] += offsets[k];
+    }
     // Where each stretch's records of each of its sets go: after those of
     // the same set in earlier stretches.
     std::vector<std::size_t> next(offsets.begin(), offsets.end() - 1);

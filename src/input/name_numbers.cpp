@@ -14,19 +14,27 @@ static void grow(name_numbers& t) {
     }
 }
 
+std::size_t name_count(const name_numbers& t) { return t.from.empty() ? 0 : t.from.size() - 1; }
+
+std::string_view name_of(const name_numbers& t, std::uint32_t k) {
+    return std::string_view(t.text).substr(t.from[k], t.from[k + 1] - t.from[k]);
+}
+
 std::uint32_t number_of(name_numbers& t, std::string_view name) {
+    if (t.from.empty()) t.from.push_back(0);
     // Kept at most half full, so that probes stay short.
-    if (2 * (t.names.size() + 1) > t.slots.size()) grow(t);
+    if (2 * (name_count(t) + 1) > t.slots.size()) grow(t);
     std::uint64_t hash = std::hash<std::string_view>()(name) >> 32;
     std::size_t mask = t.slots.size() - 1;
     for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
         std::uint64_t slot = t.slots[at];
         if (slot == 0) {
-            t.names.push_back(name);
-            t.slots[at] = hash << 32 | t.names.size();
-            return static_cast<std::uint32_t>(t.names.size() - 1);
+            t.text.append(name);
+            t.from.push_back(t.text.size());
+            t.slots[at] = hash << 32 | name_count(t);
+            return static_cast<std::uint32_t>(name_count(t) - 1);
         }
-        if (slot >> 32 == hash && t.names[(slot & 0xffffffffu) - 1] == name)
-            return static_cast<std::uint32_t>((slot & 0xffffffffu) - 1);
+        auto k = static_cast<std::uint32_t>((slot & 0xffffffffu) - 1);
+        if (slot >> 32 == hash && name_of(t, k) == name) return k;
     }
 }

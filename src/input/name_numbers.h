@@ -1,16 +1,22 @@
 #pragma once
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
 // Names numbered in order of first appearance, found by hash: an open-address
 // table of 8-byte slots, each the name's hash in its upper half and its number
 // + 1 in its lower half (0: empty), so that a probe compares names only when
-// their hashes agree. The views point into text that outlives the table.
+// their hashes agree. Each name is copied once into `text`: a probe then
+// compares with bytes that stay in cache, not with its first line in the file.
 struct name_numbers {
-    std::vector<std::string_view> names;
+    std::string text;               // the names one after another, in order of number
+    std::vector<std::size_t> from;  // name k is text[from[k], from[k + 1])
     std::vector<std::uint64_t> slots;
 };
 
 // The number of name, given the next number when it is new.
 std::uint32_t number_of(name_numbers& table, std::string_view name);
+
+std::size_t name_count(const name_numbers& table);
+std::string_view name_of(const name_numbers& table, std::uint32_t k);
