@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "common/radix_sort.h"
+#include "config/config.h"
+#include "input/gene_sets.h"
+#include "input/name_numbers.h"
+#include "input/overlap.h"
+
+namespace {
+
+// Names that sort in awkward places: empty, prefixes of one another, bytes
+// above 0x7f (which order after every ASCII byte), a NUL inside.
+std::string awkward_name(std::mt19937& rng) {
+    static const std::vector<std::string> parts = {"G", "G1", "g", "\xc3\xa9", "\xff", "_", "1", "0", "A", "ab", ""};
+    std::string name;
+    int n = rng() % 4;
+    for (int k = 0; k < n; ++k) name += parts[rng() % parts.size()];
+    if (rng() % 40 == 0) name += std::string(1, '\0') + "x";
+    if (rng() % 3 == 0) name += std::to_string(rng() % 500);
+    return name;
+}
+
+TEST(NameNumbers, EachNameKeepsTheNumberOfItsFirstAppearance) {
+    std::mt19937 rng(3);
+    std::vector<std::string> pool;
+    for (int k = 0; k < 40000; ++k) pool.push_back(awkward_name(rng));
+    name_numbers table;
+    std::map<std::string, std::uint32_t> want;
+    // 300 000 look-ups: the table grows many times on the way.
+    for (int k = 0; k < 300000; ++k) {
+        const std::string& name = pool[rng() % pool.size()];
+        auto expected = want.emplace(name, static_cast<std::uint32_t>(want.size())).first->second;
+        ASSERT_EQ(number_of(table, name), expected) << "name '" << name << "'";
+    }
+    ASSERT_EQ(name_count(table), want.size());
+    for (const auto& w : want) ASSERT_EQ(name_of(table, w.second), w.first);
+}
+
+TEST(RadixSortUpper, SortsAsAStableSortByTheUpperHalf) {
+    std::mt19937_64 rng(8);
+    std::vector<std::uint64_t> items, spare;
+    for (int round = 0; round < 400; ++round) {
+        int bytes = 1 + round % 4;
+        std::size_t n = round % 50 == 0 ? 0 : rng() % 3000;
+        // Few distinct keys at times, so that many entries tie.
+        std::uint64_t range = round % 3 == 0 ? 7 : (std::uint64_t{1} << 8 * bytes) - 1;
+        items.clear();
+        for (std::size_t k = 0; k < n; ++k) items.push_back((rng() % (range + 1)) << 32 | (rng() & 0xffffffffu));
+        std::vector<std::uint64_t> want = items;
+        std::stable_sort(want.begin(), want.end(), [](std::uint64_t a, std::uint64_t b) { return a >> 32 < b >> 32; });
+        radix_sort_upper(items, spare, bytes);
+        ASSERT_EQ(items, want) << "round " << round;
+    }
+}
+
+struct written_sets {
+    std::map<std::string, std::map<std::string, double>> sets;  // later lines win
+    std::vector<std::string> genes;
+};
+
+written_sets write_awkward_sets(const std::string& path, std::mt19937& rng) {
+    written_sets w;
+    std::ofstream out(path, std::ios::binary);
+    for (int k = 0; k < 6000; ++k) {
+        std::string set = "S" + std::to_string(rng() % 40);
+        std::string gene = awkward_name(rng);
+        if (gene.find('\t') != std::string::npos || gene.find('|') != std::string::npos) continue;
+        double score = 10 + (rng() % 900) / 10.0;
+        out << "chr1\t0\t1\t" << set << "; src|" << gene << "|x\t" << score << "\t.\n";
+        w.sets[set][gene] = score;
+        w.genes.push_back(gene);
+    }
+    return w;
+}
+
+// Two rankings over some of the set genes and names in no set, each gene
+// missing from one ranking now and then.
+score_matrix random_matrix(const std::vector<std::string>& set_genes, std::mt19937& rng) {
+    score_matrix m;
+    m.names = {"r1", "r2"};
+    std::map<std::string, int> rows;
+    for (const std::string& g : set_genes)
+        if (rng() % 3 && rows.emplace(g, static_cast<int>(m.genes.size())).second) m.genes.push_back(g);
+    for (int k = 0; k < 200; ++k) {
+        std::string g = "only in the list " + std::to_string(k);
+        if (rows.emplace(g, static_cast<int>(m.genes.size())).second) m.genes.push_back(g);
+    }
+    std::shuffle(m.genes.begin(), m.genes.end(), rng);
+    for (std::size_t k = 0; k < m.names.size() * m.genes.size(); ++k) {
+        m.values.push_back(static_cast<double>(rng() % 2000) / 100.0 - 10);
+        m.present.push_back(rng() % 5 != 0);
+    }
+    return m;
+}
+
+// Every set against every ranking, paired through gene numbers, gives what
+// pairing by name gives: the common genes in byte order of name, with the
+// set's and the ranking's score of each.
+TEST(Pairing, ThroughGeneNumbersAsThroughNames) {
+    std::mt19937 rng(17);
+    std::string path = testing::TempDir() + "quorin_pairing.bed";
+    for (int round = 0; round < 5; ++round) {
+        written_sets w = write_awkward_sets(path, rng);
+        thread_n = 1;
+        read_vemo_dataset_bed(path);
+        ASSERT_EQ(set_count(vemo_set), w.sets.size());
+        score_matrix m = random_matrix(w.genes, rng);
+        std::map<std::string, std::size_t> row_of;
+        for (std::size_t r = 0; r < m.genes.size(); ++r) row_of[m.genes[r]] = r;
+        std::vector<std::uint32_t> rows, genes;
+        gene_rows(vemo_set, m, rows);
+        std::size_t k = 0, paired = 0;
+        for (const auto& set : w.sets) {
+            for (std::size_t ranking = 0; ranking < m.names.size(); ++ranking) {
+                std::vector<std::string> want_genes, got_genes;
+                std::vector<double> want_x, want_y, x, y;
+                for (const auto& g : set.second) {
+                    auto row = row_of.find(g.first);
+                    if (row == row_of.end() || !m.present[ranking * m.genes.size() + row->second]) continue;
+                    want_genes.push_back(g.first);
+                    want_x.push_back(g.second);
+                    want_y.push_back(m.values[ranking * m.genes.size() + row->second]);
+                }
+                overlap_set(vemo_set, k, rows, m, ranking, genes, x, y);
+                gene_names(vemo_set, genes, got_genes);
+                ASSERT_EQ(vemo_set.names[k], set.first);
+                ASSERT_EQ(got_genes, want_genes) << set.first << ", ranking " << ranking;
+                ASSERT_EQ(x, want_x) << set.first;
+                ASSERT_EQ(y, want_y) << set.first;
+                paired += x.size();
+            }
+            ++k;
+        }
+        EXPECT_GT(paired, 1000u);  // the matrix must pair a good share of the genes
+    }
+    std::remove(path.c_str());
+}
+
+}  // namespace
