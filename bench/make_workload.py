@@ -7,6 +7,7 @@
   wide.bed        10 000 gene sets of 15 to 300 genes
   read2m.bed      exactly 2 000 000 gene-set lines (1 000 sets of 2 000 genes)
   one20k.bed      one gene set of all 20 000 list genes
+  s100k.bed       100 000 gene sets of 100 genes (10 000 000 lines, about 380 MB)
 
 Set sizes are drawn uniformly. Every set gene is drawn, without repetition
 within a set, from the gene list. Set scores lie at or above the default
@@ -42,7 +43,7 @@ def write_sets(path, rng, sets, smallest, largest, fixed_size=None):
     with open(path, "w") as out:
         for s in range(sets):
             size = fixed_size if fixed_size else rng.randint(smallest, largest)
-            name = "SET%05d" % s
+            name = "SET%06d" % s if sets > 99999 else "SET%05d" % s
             lines = []
             for k in rng.sample(range(GENES), size):
                 score = round(10.0 + rng.expovariate(0.1), 1)
@@ -65,6 +66,7 @@ def main(argv):
         ("wide.bed", lambda p: write_sets(p, random.Random(SEED + 2), 10000, 15, 300)),
         ("read2m.bed", lambda p: write_sets(p, random.Random(SEED + 3), 1000, 0, 0, fixed_size=2000)),
         ("one20k.bed", lambda p: write_sets(p, random.Random(SEED + 4), 1, 0, 0, fixed_size=GENES)),
+        ("s100k.bed", lambda p: write_sets(p, random.Random(SEED + 5), 100000, 0, 0, fixed_size=100)),
     ]
     for name, make in jobs:
         if only is not None and name not in only:

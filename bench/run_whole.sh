@@ -57,23 +57,23 @@ for w in large wide read2m; do
     "$reader" "$data/$w.bed" "$data/list.txt" "$t" >"$out/${w}_readers_t$t.txt"
   done
 done
-# One set of 20 000 genes; and when OLD is given, both -p -t 1 cases again,
-# each run of the older binary right after one of the new, so that both see
-# much the same load (the fastest of each is kept).
+# One set of 20 000 genes, and wide without -p; when OLD is given, these and
+# large -p -t 1 again, each run of the older binary right after one of the
+# new, so that both see much the same load (the fastest of each is kept).
 time_case one20k_p_t1 "$quorin" -s "$data/one20k.bed" -i "$data/list.txt" -p -t 1
+time_case wide_t1 "$quorin" -s "$data/wide.bed" -i "$data/list.txt" -t 1
 if [ -n "${OLD:-}" ]; then
   all_runs=$runs
   runs=1
-  for c in large one20k; do
+  for c in large_p_t1:large:-p one20k_p_t1:one20k:-p wide_t1:wide:; do
+    IFS=: read -r name w flag <<<"$c"
     for ((r = 0; r < all_runs; r++)); do
-      time_case ${c}_p_t1 "$quorin" -s "$data/$c.bed" -i "$data/list.txt" -p -t 1
-      time_case ${c}_p_t1_old "$OLD" -s "$data/$c.bed" -i "$data/list.txt" -p -t 1
+      time_case "$name" "$quorin" -s "$data/$w.bed" -i "$data/list.txt" $flag -t 1
+      time_case "${name}_old" "$OLD" -s "$data/$w.bed" -i "$data/list.txt" $flag -t 1
     done
+    cmp -s "$out/$name.stdout" "$out/${name}_old.stdout" || echo "WARNING: $name: output differs from $OLD" >&2
   done
   runs=$all_runs
-  for c in large_p_t1 one20k_p_t1; do
-    cmp -s "$out/$c.stdout" "$out/${c}_old.stdout" || echo "WARNING: $c: output differs from $OLD" >&2
-  done
 fi
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)" >&2
 
@@ -93,6 +93,7 @@ awk -F'\t' -v out="$out" '
     if ("large_p_t1_old" in user) {
       printf "large -p -t 1: old / new CPU = %.2f x, wall = %.2f x\n", user["large_p_t1_old"] / user["large_p_t1"], wall["large_p_t1_old"] / wall["large_p_t1"]
       printf "one set of 20 000, -p -t 1: old / new CPU = %.2f x, wall = %.2f x\n", user["one20k_p_t1_old"] / user["one20k_p_t1"], wall["one20k_p_t1_old"] / wall["one20k_p_t1"]
+      printf "wide -t 1: old / new CPU = %.2f x, wall = %.2f x\n", user["wide_t1_old"] / user["wide_t1"], wall["wide_t1_old"] / wall["wide_t1"]
     }
   }' "$table"
 echo
