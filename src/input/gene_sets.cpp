@@ -18,11 +18,15 @@
 //      (parse_chunk);
 //   2. number the gene names of all stretches in byte order of name
 //      (number_genes);
-//   3. group the records by set, sets in byte order of name, each set's
-//      records in file order, straight into the table (gather_sets);
-//   4. sort each set's genes by number, which is by name, keeping the later
+//   3. number the sets in byte order of name (place_sets); the file's bytes
+//      are then let go;
+//   4. group the records by set, each set's records in file order, straight
+//      into the table (fill_sets);
+//   5. sort each set's genes by number, which is by name, keeping the later
 //      record of a gene given twice (sort_set).
-// No gene name is copied but once, and the table takes 12 bytes a record.
+// Each gene name is copied once. The peak is the file and 16 bytes a record
+// while it is parsed, then 28 bytes a record while the table (12 bytes a
+// record) is filled.
 
 // One accepted line: its set and its gene, both numbered within the stretch
 // of the file it came from, and its score.
@@ -224,11 +228,11 @@ static std::vector<std::vector<std::uint32_t>> number_genes(const std::vector<ch
     }
     return genes;
 }
-// Numbers the sets of all stretches in byte order of their names, and writes
-// each set's records, in file order, into one stretch of the table, each gene
-// under its number of the whole file.
-static void gather_sets(const std::vector<chunk_result>& results,
-                        const std::vector<std::vector<std::uint32_t>>& genes, int threads, set_table& table) {
+// Numbers the sets of all stretches in byte order of their names, gives each
+// its stretch of the table, and returns where each stretch's records of each
+// of its sets go: place[c][k] for stretch c's set k, after the records of the
+// same set in earlier stretches.
+static std::vector<std::vector<std::size_t>> place_sets(const std::vector<chunk_result>& results, set_table& table) {
     std::map<std::string_view, std::uint32_t> numbers;
     for (const chunk_result& r : results)
         for (std::string_view name : r.set_names) numbers.emplace(name, 0);
@@ -244,8 +248,6 @@ static void gather_sets(const std::vector<chunk_result>& results,
         if (offsets[k + 1] > 0xffffffffu) fail("Sorry, gene set " + table.names[k] + " has more than 4294967295 records");
         offsets[k + 1] += offsets[k];
     }
-    // Where each stretch's records of each of its sets go: after those of
-    // the same set in earlier stretches.
     std::vector<std::size_t> next(offsets.begin(), offsets.end() - 1);
     std::vector<std::vector<std::size_t>> place(results.size());
     for (std::size_t c = 0; c < results.size(); ++c)
@@ -254,18 +256,27 @@ static void gather_sets(const std::vector<chunk_result>& results,
             place[c].push_back(at);
             at += results[c].set_counts[k];
         }
-    table.genes.reserve(offsets.back());
-    table.scores.reserve(offsets.back());
-    advise_huge_pages(table.genes.data(), offsets.back() * sizeof(std::uint32_t));
-    advise_huge_pages(table.scores.data(), offsets.back() * sizeof(double));
-    table.genes.resize(offsets.back());
-    table.scores.resize(offsets.back());
+    return place;
+}
+
+// Writes each stretch's records into the table, each gene under its number
+// of the whole file, and lets go of the records.
+static void fill_sets(std::vector<chunk_result>& results, const std::vector<std::vector<std::uint32_t>>& genes,
+                      std::vector<std::vector<std::size_t>>& place, int threads, set_table& table) {
+    std::size_t records = table.from.back();
+    table.genes.reserve(records);
+    table.scores.reserve(records);
+    advise_huge_pages(table.genes.data(), records * sizeof(std::uint32_t));
+    advise_huge_pages(table.scores.data(), records * sizeof(double));
+    table.genes.resize(records);
+    table.scores.resize(records);
     run_parallel(results.size(), threads, [&](std::size_t c) {
         for (const set_record& r : results[c].records) {
             std::size_t at = place[c][r.set]++;
             table.genes[at] = genes[c][r.gene];
             table.scores[at] = r.score;
         }
+        results[c].records = std::vector<set_record>();
     });
 }
 
@@ -295,12 +306,12 @@ static void sort_sets(set_table& t, int threads, std::vector<std::size_t>& dropp
 // Few names of each kind are kept: --verbose shows the first ones.
 static const std::size_t names_kept = 5;
 
-static void count_set_file(const std::vector<chunk_result>& results, const set_table& table,
-                           const std::vector<std::size_t>& dropped, const std::vector<std::uint32_t>& duplicate,
-                           std::size_t records) {
+// What --verbose tells of the lines; the names of emptied sets are read from
+// the file's bytes.
+static void count_set_file(const std::vector<chunk_result>& results, const set_table& table) {
     read_counts& c = set_file_counts;
     c = read_counts{};
-    c.records = records;
+    c.records = table.from.back();
     std::set<std::string_view> below_sets;
     for (const chunk_result& r : results) {
         c.lines += r.lines;
@@ -311,6 +322,11 @@ static void count_set_file(const std::vector<chunk_result>& results, const set_t
         if (std::binary_search(table.names.begin(), table.names.end(), s)) continue;
         if (c.sets_emptied++ < names_kept) c.emptied_names.emplace_back(s);
     }
+}
+
+static void count_duplicates(const set_table& table, const std::vector<std::size_t>& dropped,
+                             const std::vector<std::uint32_t>& duplicate) {
+    read_counts& c = set_file_counts;
     for (std::size_t k = 0; k < set_count(table); ++k) {
         c.duplicates += dropped[k];
         if (dropped[k] > 0 && verbose && c.duplicate_names.size() < names_kept)
@@ -334,17 +350,22 @@ void read_vemo_dataset_bed(std::string file_name) {
     for (const chunk_result& r : results)
         if (r.wrong) fail_quoting("wrong line: ", r.wrong_line);
 
-    gather_sets(results, number_genes(results, vemo_set), threads, vemo_set);
-    std::size_t records = vemo_set.genes.size();
+    // Every name is copied out of the file's bytes before they go, so the
+    // file and the table are never held at once.
+    std::vector<std::vector<std::uint32_t>> genes = number_genes(results, vemo_set);
+    std::vector<std::vector<std::size_t>> place = place_sets(results, vemo_set);
+    count_set_file(results, vemo_set);
     for (chunk_result& r : results) {
-        r.records = std::vector<set_record>();
         r.genes = name_numbers();
+        r.set_names = {};
+        r.below_sets = {};
     }
+    release_file(bytes);
+    fill_sets(results, genes, place, threads, vemo_set);
     std::vector<std::size_t> dropped;
     std::vector<std::uint32_t> duplicate;
     sort_sets(vemo_set, threads, dropped, duplicate);
-    count_set_file(results, vemo_set, dropped, duplicate, records);
-    release_file(bytes);
+    count_duplicates(vemo_set, dropped, duplicate);
 
     if (adj_method[0] == '2') vemo_set_abs();
     if (adj_method[0] == '3') vemo_set_rev();
