@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     if (!report_file.empty()) save_report(report_file, describe_run(argc, argv, files));
     // Progress lines go to standard output too; a lost one is a failed run.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) die("Sorry, couldn't write standard output");
-    // The system releases the tables at once; freeing millions of map nodes
-    // one by one would only cost time.
+    // The system releases the tables at once; freeing the result records
+    // and their detail one by one would only cost time.
     std::_Exit(0);
 }

@@ -228,6 +228,7 @@ static std::vector<std::vector<std::uint32_t>> number_genes(const std::vector<ch
     }
     return genes;
 }
+
 // Numbers the sets of all stretches in byte order of their names, gives each
 // its stretch of the table, and returns where each stretch's records of each
 // of its sets go: place[c][k] for stretch c's set k, after the records of the
