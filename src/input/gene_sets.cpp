@@ -192,39 +192,76 @@ static std::vector<std::string_view> cut_chunks(std::string_view text, int parts
     return chunks;
 }
 
+// Eight bytes of a name, from `skip` on, as one number (a name that ends
+// sooner padded with zero bytes): numbers in the names' byte order, except
+// among names that share those bytes.
+static std::uint64_t name_key(std::string_view name, std::size_t skip) {
+    std::uint64_t key = 0;
+    for (std::size_t k = skip; k < skip + 8; ++k)
+        key = key << 8 | (k < name.size() ? static_cast<unsigned char>(name[k]) : 0u);
+    return key;
+}
+
+// Sorts the entries into byte order of name_of(value), equal names keeping
+// their order. Gene identifiers often share a long prefix ("ENSG00000",
+// "GENE_"): the prefix common to all names is skipped, and the eight bytes
+// after it, sorted by radix_sort, order most names without a single compare.
+// Names that share those bytes too are compared in full.
+template <class Name>
+static void sort_by_name(std::vector<keyed_value>& order, Name name_of) {
+    std::size_t common = order.empty() ? 0 : name_of(order[0].value).size();
+    for (std::size_t k = 1; k < order.size() && common > 0; ++k) {
+        std::string_view a = name_of(order[0].value), b = name_of(order[k].value);
+        std::size_t same = 0;
+        while (same < common && same < b.size() && a[same] == b[same]) ++same;
+        common = same;
+    }
+    for (keyed_value& o : order) o.key = name_key(name_of(o.value), common);
+    std::vector<keyed_value> spare;
+    radix_sort(order, spare);
+    for (std::size_t k = 0, end; k < order.size(); k = end) {
+        for (end = k + 1; end < order.size() && order[end].key == order[k].key;) ++end;
+        if (end - k > 1)
+            std::stable_sort(order.begin() + k, order.begin() + end, [&](const keyed_value& a, const keyed_value& b) {
+                return name_of(a.value) < name_of(b.value);
+            });
+    }
+}
+
 // Numbers the gene names of all stretches in byte order, writes each name
 // once into the table, and gives each stretch's numbers their place in that
 // order: genes[c][k] is the number of stretch c's gene k.
 static std::vector<std::vector<std::uint32_t>> number_genes(const std::vector<chunk_result>& results,
                                                             set_table& table) {
-    struct named {
-        std::string_view name;
-        std::uint32_t chunk, local;
-    };
-    std::vector<named> all;
+    // Each stretch's gene k as stretch << 32 | k.
+    auto name_of = [&](std::uint64_t v) { return ::name_of(results[v >> 32].genes, v & 0xffffffffu); };
+    std::vector<keyed_value> order;
     std::vector<std::vector<std::uint32_t>> genes(results.size());
+    std::size_t names = 0;
+    for (const chunk_result& r : results) names += name_count(r.genes);
+    order.reserve(names);
     for (std::size_t c = 0; c < results.size(); ++c) {
-        const name_numbers& names = results[c].genes;
-        genes[c].resize(name_count(names));
-        for (std::uint32_t k = 0; k < name_count(names); ++k)
-            all.push_back({name_of(names, k), static_cast<std::uint32_t>(c), k});
+        genes[c].resize(name_count(results[c].genes));
+        for (std::uint64_t k = 0; k < name_count(results[c].genes); ++k) order.push_back({0, c << 32 | k});
     }
-    std::sort(all.begin(), all.end(), [](const named& a, const named& b) { return a.name < b.name; });
+    sort_by_name(order, name_of);
     std::size_t text = 0, distinct = 0;
-    for (std::size_t k = 0; k < all.size(); ++k)
-        if (k == 0 || all[k].name != all[k - 1].name) text += all[k].name.size(), ++distinct;
+    for (std::size_t k = 0; k < order.size(); ++k)
+        if (k == 0 || name_of(order[k].value) != name_of(order[k - 1].value))
+            text += name_of(order[k].value).size(), ++distinct;
     // Gene numbers are 32 bits, and so are places within a set (sort_set):
     // four billion records would take a file of more than 40 GB.
     if (distinct >= 0xffffffffu) fail("Sorry, the gene-set file names more than 4294967294 genes");
     table.gene_text.reserve(text);
     table.gene_from.reserve(distinct + 1);
     table.gene_from.push_back(0);
-    for (std::size_t k = 0; k < all.size(); ++k) {
-        if (k == 0 || all[k].name != all[k - 1].name) {
-            table.gene_text.append(all[k].name);
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        std::uint64_t v = order[k].value;
+        if (k == 0 || name_of(v) != name_of(order[k - 1].value)) {
+            table.gene_text.append(name_of(v));
             table.gene_from.push_back(table.gene_text.size());
         }
-        genes[all[k].chunk][all[k].local] = static_cast<std::uint32_t>(table.gene_from.size() - 2);
+        genes[v >> 32][v & 0xffffffffu] = static_cast<std::uint32_t>(table.gene_from.size() - 2);
     }
     return genes;
 }
