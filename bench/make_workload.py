@@ -8,6 +8,8 @@
   read2m.bed      exactly 2 000 000 gene-set lines (1 000 sets of 2 000 genes)
   one20k.bed      one gene set of all 20 000 list genes
   s100k.bed       100 000 gene sets of 100 genes (10 000 000 lines, about 380 MB)
+  ids250k.bed     1 000 gene sets of 2 500 identifiers drawn from 250 000 ("ENST" and 11 digits)
+  unique2m.bed    1 000 gene sets of 2 000 genes, every one of the 2 000 000 lines a gene of its own
 
 Set sizes are drawn uniformly. Every set gene is drawn, without repetition
 within a set, from the gene list. Set scores lie at or above the default
@@ -51,6 +53,22 @@ def write_sets(path, rng, sets, smallest, largest, fixed_size=None):
             out.write("".join(lines))
 
 
+def write_ids(path, rng):
+    with open(path, "w") as out:
+        for s in range(1000):
+            lines = []
+            for k in rng.sample(range(250000), 2500):
+                score = round(10.0 + rng.expovariate(0.1), 1)
+                lines.append("chr1\t0\t1\tSET%05d; src|ENST%011d|x\t%.1f\t.\n" % (s, k, score))
+            out.write("".join(lines))
+
+
+def write_unique(path):
+    with open(path, "w") as out:
+        for k in range(2000000):
+            out.write("chr1\t0\t1\tSET%05d; src|GENE_%07d|x\t%.1f\t.\n" % (k % 1000, k, 10 + (k % 97) / 10))
+
+
 def main(argv):
     if len(argv) < 2:
         sys.stderr.write(__doc__)
@@ -67,6 +85,8 @@ def main(argv):
         ("read2m.bed", lambda p: write_sets(p, random.Random(SEED + 3), 1000, 0, 0, fixed_size=2000)),
         ("one20k.bed", lambda p: write_sets(p, random.Random(SEED + 4), 1, 0, 0, fixed_size=GENES)),
         ("s100k.bed", lambda p: write_sets(p, random.Random(SEED + 5), 100000, 0, 0, fixed_size=100)),
+        ("ids250k.bed", lambda p: write_ids(p, random.Random(SEED + 6))),
+        ("unique2m.bed", write_unique),
     ]
     for name, make in jobs:
         if only is not None and name not in only:

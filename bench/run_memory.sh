@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Peak resident memory per gene-set line: whole runs (-t 2, the default
-# analysis) on the large, wide and s100k workloads; the peak RSS that
+# analysis) on the large, wide and s100k workloads, and on two files of many
+# distinct gene names (ids250k, unique2m: their genes pair with nothing); the peak RSS that
 # /usr/bin/time reports, less the size of the gene-set file (which is read
 # whole), divided by the file's lines. With OLD=path/to/older/quorin, that
 # binary too, each of its runs right after one of the new, and the two tables
@@ -12,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/setup.sh
 build_targets quorin
-need_workloads list.txt large.bed wide.bed s100k.bed
+need_workloads list.txt large.bed wide.bed s100k.bed ids250k.bed unique2m.bed
 
 table="$out/memory.tsv"
 printf 'binary\tworkload\tlines\tfile_mb\tpeak_rss_mb\tbytes_per_line\twall_s\tcpu_s\n' >"$table"
@@ -35,7 +36,7 @@ measure() {
 }
 
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)" >&2
-for w in large wide s100k; do
+for w in large wide s100k ids250k unique2m; do
   measure new "$quorin" "$w"
   if [ -n "${OLD:-}" ]; then
     measure old "$OLD" "$w"
