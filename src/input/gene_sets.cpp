@@ -41,7 +41,10 @@ struct set_record {
 struct chunk_result {
     std::vector<std::string_view> set_names;
     std::vector<std::size_t> set_counts;  // records per set
+    // The stretch's genes: record gene k is names k of `genes` while k is
+    // below its name count, else overflow[k - that count] (see table_room).
     name_numbers genes;
+    std::vector<std::string_view> overflow;
     std::vector<set_record> records;
     std::size_t lines = 0;
     std::size_t below = 0;
@@ -103,8 +106,18 @@ static std::size_t record_line_bound(std::string_view text) {
     return count;
 }
 
+// The most gene names a stretch numbers by hash: 65 536 names take 1 MB of
+// slots, which stay in cache. A gene met once the table is full is not looked
+// up again: it becomes an overflow entry of its own, which number_genes
+// orders with the rest. A file of hundreds of thousands of distinct names
+// would otherwise miss the cache twice a line (the slot, and the name it is
+// compared with); gene-set files of a few tens of thousands never fill it.
+static constexpr std::uint32_t table_room = 1u << 16;
+
 static void parse_chunk(std::string_view text, chunk_result& out) {
-    out.records.reserve(record_line_bound(text));
+    out.genes.limit = table_room;
+    std::size_t bound = record_line_bound(text);
+    out.records.reserve(bound);
     advise_huge_pages(out.records.data(), out.records.capacity() * sizeof(set_record));
     std::map<std::string_view, std::uint32_t> numbers;
     std::string_view last_name;
@@ -137,7 +150,15 @@ static void parse_chunk(std::string_view text, chunk_result& out) {
             last_name = set;
             last = it->second;
         }
-        out.records.push_back({last, number_of(out.genes, gene), score});
+        std::uint32_t number = number_of(out.genes, gene);
+        if (number == not_numbered) {
+            // Room for every line left, reserved, not written: pages that
+            // are never written take no memory.
+            if (out.overflow.empty()) out.overflow.reserve(bound - out.records.size());
+            number = static_cast<std::uint32_t>(table_room + out.overflow.size());
+            out.overflow.push_back(gene);
+        }
+        out.records.push_back({last, number, score});
         ++out.set_counts[last];
     }
 }
@@ -202,13 +223,27 @@ static std::uint64_t name_key(std::string_view name, std::size_t skip) {
     return key;
 }
 
-// Sorts the entries into byte order of name_of(value), equal names keeping
-// their order. Gene identifiers often share a long prefix ("ENSG00000",
-// "GENE_"): the prefix common to all names is skipped, and the eight bytes
-// after it, sorted by radix_sort, order most names without a single compare.
-// Names that share those bytes too are compared in full.
+// Whether two entries of equal key, both keyed after the same `common`
+// bytes, name the same gene. Names that both end within the eight keyed
+// bytes are the same when their lengths are: the key holds all their bytes.
+// Only longer names are read again, which matters when the entries are a
+// file's lines and each read misses the cache.
 template <class Name>
-static void sort_by_name(std::vector<keyed_value>& order, Name name_of) {
+static bool same_sorted_name(const keyed_value& a, const keyed_value& b, std::size_t common, Name name_of) {
+    if (a.key != b.key) return false;
+    std::string_view x = name_of(a.value), y = name_of(b.value);
+    if (x.size() != y.size()) return false;
+    return x.size() <= common + 8 || x == y;
+}
+
+// Sorts the entries into byte order of name_of(value), equal names keeping
+// their order, and returns the length of the prefix all names share. Gene
+// identifiers often share a long one ("ENSG00000", "GENE_"): it is skipped,
+// and the eight bytes after it, sorted by radix_sort, order most names
+// without a single compare. Names that share those bytes too are compared in
+// full, unless they are all one name.
+template <class Name>
+static std::size_t sort_by_name(std::vector<keyed_value>& order, Name name_of) {
     std::size_t common = order.empty() ? 0 : name_of(order[0].value).size();
     for (std::size_t k = 1; k < order.size() && common > 0; ++k) {
         std::string_view a = name_of(order[0].value), b = name_of(order[k].value);
@@ -219,13 +254,19 @@ static void sort_by_name(std::vector<keyed_value>& order, Name name_of) {
     for (keyed_value& o : order) o.key = name_key(name_of(o.value), common);
     std::vector<keyed_value> spare;
     radix_sort(order, spare);
+    auto same_name = [&](const keyed_value& a, const keyed_value& b) {
+        return same_sorted_name(a, b, common, name_of);
+    };
     for (std::size_t k = 0, end; k < order.size(); k = end) {
-        for (end = k + 1; end < order.size() && order[end].key == order[k].key;) ++end;
-        if (end - k > 1)
+        bool one_name = true;
+        for (end = k + 1; end < order.size() && order[end].key == order[k].key; ++end)
+            one_name = one_name && same_name(order[k], order[end]);
+        if (!one_name)
             std::stable_sort(order.begin() + k, order.begin() + end, [&](const keyed_value& a, const keyed_value& b) {
                 return name_of(a.value) < name_of(b.value);
             });
     }
+    return common;
 }
 
 // Numbers the gene names of all stretches in byte order, writes each name
@@ -233,22 +274,30 @@ static void sort_by_name(std::vector<keyed_value>& order, Name name_of) {
 // order: genes[c][k] is the number of stretch c's gene k.
 static std::vector<std::vector<std::uint32_t>> number_genes(const std::vector<chunk_result>& results,
                                                             set_table& table) {
-    // Each stretch's gene k as stretch << 32 | k.
-    auto name_of = [&](std::uint64_t v) { return ::name_of(results[v >> 32].genes, v & 0xffffffffu); };
+    // Each stretch's gene k as stretch << 32 | k. A stretch has overflow
+    // entries only once its table is full, so they follow its names.
+    auto name_of = [&](std::uint64_t v) {
+        const chunk_result& r = results[v >> 32];
+        std::size_t k = v & 0xffffffffu, named = name_count(r.genes);
+        return k < named ? ::name_of(r.genes, static_cast<std::uint32_t>(k)) : r.overflow[k - named];
+    };
     std::vector<keyed_value> order;
     std::vector<std::vector<std::uint32_t>> genes(results.size());
     std::size_t names = 0;
-    for (const chunk_result& r : results) names += name_count(r.genes);
+    for (const chunk_result& r : results) names += name_count(r.genes) + r.overflow.size();
     order.reserve(names);
     for (std::size_t c = 0; c < results.size(); ++c) {
-        genes[c].resize(name_count(results[c].genes));
-        for (std::uint64_t k = 0; k < name_count(results[c].genes); ++k) order.push_back({0, c << 32 | k});
+        genes[c].resize(name_count(results[c].genes) + results[c].overflow.size());
+        for (std::uint64_t k = 0; k < genes[c].size(); ++k) order.push_back({0, c << 32 | k});
     }
-    sort_by_name(order, name_of);
+    std::size_t common = sort_by_name(order, name_of);
+    // new_name[k]: entry k is the first of its name.
+    std::vector<std::uint8_t> new_name(order.size());
     std::size_t text = 0, distinct = 0;
-    for (std::size_t k = 0; k < order.size(); ++k)
-        if (k == 0 || name_of(order[k].value) != name_of(order[k - 1].value))
-            text += name_of(order[k].value).size(), ++distinct;
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        new_name[k] = k == 0 || !same_sorted_name(order[k - 1], order[k], common, name_of);
+        if (new_name[k]) text += name_of(order[k].value).size(), ++distinct;
+    }
     // Gene numbers are 32 bits, and so are places within a set (sort_set):
     // four billion records would take a file of more than 40 GB.
     if (distinct >= 0xffffffffu) fail("Sorry, the gene-set file names more than 4294967294 genes");
@@ -257,7 +306,7 @@ static std::vector<std::vector<std::uint32_t>> number_genes(const std::vector<ch
     table.gene_from.push_back(0);
     for (std::size_t k = 0; k < order.size(); ++k) {
         std::uint64_t v = order[k].value;
-        if (k == 0 || name_of(v) != name_of(order[k - 1].value)) {
+        if (new_name[k]) {
             table.gene_text.append(name_of(v));
             table.gene_from.push_back(table.gene_text.size());
         }
@@ -395,6 +444,7 @@ void read_vemo_dataset_bed(std::string file_name) {
     count_set_file(results, vemo_set);
     for (chunk_result& r : results) {
         r.genes = name_numbers();
+        r.overflow = {};
         r.set_names = {};
         r.below_sets = {};
     }

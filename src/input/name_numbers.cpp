@@ -23,12 +23,13 @@ std::string_view name_of(const name_numbers& t, std::uint32_t k) {
 std::uint32_t number_of(name_numbers& t, std::string_view name) {
     if (t.from.empty()) t.from.push_back(0);
     // Kept at most half full, so that probes stay short.
-    if (2 * (name_count(t) + 1) > t.slots.size()) grow(t);
+    if (name_count(t) < t.limit && 2 * (name_count(t) + 1) > t.slots.size()) grow(t);
     std::uint64_t hash = std::hash<std::string_view>()(name) >> 32;
     std::size_t mask = t.slots.size() - 1;
     for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
         std::uint64_t slot = t.slots[at];
         if (slot == 0) {
+            if (name_count(t) >= t.limit) return not_numbered;
             t.text.append(name);
             t.from.push_back(t.text.size());
             t.slots[at] = hash << 32 | name_count(t);

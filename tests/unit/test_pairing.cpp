@@ -46,6 +46,16 @@ TEST(NameNumbers, EachNameKeepsTheNumberOfItsFirstAppearance) {
     for (const auto& w : want) ASSERT_EQ(name_of(table, w.second), w.first);
 }
 
+TEST(NameNumbers, AFullTableStillFindsItsNamesAndTakesNoMore) {
+    name_numbers table;
+    table.limit = 3000;
+    for (int k = 0; k < 3000; ++k) ASSERT_EQ(number_of(table, "g" + std::to_string(k)), static_cast<std::uint32_t>(k));
+    for (int k = 0; k < 3000; ++k) ASSERT_EQ(number_of(table, "g" + std::to_string(k)), static_cast<std::uint32_t>(k));
+    EXPECT_EQ(number_of(table, "g3000"), not_numbered);
+    EXPECT_EQ(number_of(table, ""), not_numbered);
+    EXPECT_EQ(name_count(table), 3000u);
+}
+
 TEST(RadixSortUpper, SortsAsAStableSortByTheUpperHalf) {
     std::mt19937_64 rng(8);
     std::vector<std::uint64_t> items, spare;

@@ -170,16 +170,23 @@ std::map<std::string, std::map<std::string, double>> as_map(const set_table& t) 
 
 // A file of many records, genes repeated within and across sets, sets
 // interleaved, and the table a plain map-by-map read gives.
+// With `distinct` names beyond the 3 000 common ones, half the lines draw
+// from those: more names than a stretch numbers by hash.
 std::map<std::string, std::map<std::string, double>> write_sets_file(const std::string& path, std::size_t lines,
-                                                                     std::mt19937& rng) {
+                                                                     std::mt19937& rng, int distinct = 0) {
     std::map<std::string, std::map<std::string, double>> want;
     std::ofstream out(path, std::ios::binary);
-    std::uniform_int_distribution<int> set_of(0, 60), gene_of(0, 3000);
+    std::uniform_int_distribution<int> set_of(0, 60), gene_of(0, 3000), rare_of(0, distinct);
+    std::string set, gene;
     for (std::size_t k = 0; k < lines; ++k) {
-        std::string set = "SET" + std::to_string(set_of(rng));
-        if (rng() % 7 == 0) set += "LONGER_THAN_EIGHT";
-        std::string gene = (rng() % 5 == 0 ? "GENE_WITH_A_LONG_NAME_" : "G") + std::to_string(gene_of(rng));
-        if (rng() % 50 == 0) gene = gene.substr(0, 3);
+        // Now and then the line before again, with another score.
+        if (k == 0 || rng() % 20 != 0) {
+            set = "SET" + std::to_string(set_of(rng));
+            if (rng() % 7 == 0) set += "LONGER_THAN_EIGHT";
+            int g = distinct > 0 && rng() % 2 ? 3001 + rare_of(rng) : gene_of(rng);
+            gene = (rng() % 5 == 0 ? "GENE_WITH_A_LONG_NAME_" : "G") + std::to_string(g);
+            if (rng() % 50 == 0) gene = gene.substr(0, 3);
+        }
         double score = 10 + (rng() % 1000) / 10.0;
         out << "chr1\t0\t1\t" << set << "; src|" << gene << "|x\t" << score << "\t.\r\n";
         if (rng() % 100 == 0) out << "# a comment\n\n";
@@ -200,6 +207,25 @@ TEST(GeneSetReader, LargeFilesReadOnSeveralThreadsGiveThePlainTable) {
         std::size_t kept = 0;
         for (const auto& set : want) kept += set.second.size();
         EXPECT_EQ(set_file_counts.duplicates, set_file_counts.records - kept);
+    }
+    thread_n = 1;
+    std::remove(path.c_str());
+}
+
+// Stretches of the file with more distinct gene names than their tables
+// take: the names beyond are ordered and numbered with the others.
+TEST(GeneSetReader, MoreDistinctNamesThanAStretchNumbersByHash) {
+    std::mt19937 rng(23);
+    std::string path = testing::TempDir() + "quorin_many_names.bed";
+    for (int threads : {1, 2}) {
+        auto want = write_sets_file(path, threads == 1 ? 160000 : 320000, rng, 1000000);
+        thread_n = threads;
+        read_vemo_dataset_bed(path);
+        ASSERT_EQ(as_map(vemo_set), want);
+        std::size_t kept = 0;
+        for (const auto& set : want) kept += set.second.size();
+        EXPECT_EQ(set_file_counts.duplicates, set_file_counts.records - kept);
+        EXPECT_GT(gene_count(vemo_set), threads * 65536u);  // some stretch had more than its table takes
     }
     thread_n = 1;
     std::remove(path.c_str());
