@@ -106,13 +106,13 @@ static std::size_t record_line_bound(std::string_view text) {
     return count;
 }
 
-// The most gene names a stretch numbers by hash: 65 536 names take 1 MB of
-// slots, which stay in cache. A gene met once the table is full is not looked
-// up again: it becomes an overflow entry of its own, which number_genes
-// orders with the rest. A file of hundreds of thousands of distinct names
+// The most gene names a stretch numbers by hash: 262 144 names, 4 MB of
+// slots, more than the transcripts of a genome. A gene met once the table is
+// full is not looked up again: it becomes an overflow entry of its own, which
+// number_genes orders with the rest. A file of millions of distinct names
 // would otherwise miss the cache twice a line (the slot, and the name it is
-// compared with); gene-set files of a few tens of thousands never fill it.
-static constexpr std::uint32_t table_room = 1u << 16;
+// compared with) in a table of tens of megabytes.
+static constexpr std::uint32_t table_room = 1u << 18;
 
 static void parse_chunk(std::string_view text, chunk_result& out) {
     out.genes.limit = table_room;
