@@ -25,7 +25,8 @@
 //   5. sort each set's genes by number, which is by name, keeping the later
 //      record of a gene given twice (sort_set).
 // Each gene name is copied once. The peak is the file and 16 bytes a record
-// while it is parsed, then 28 bytes a record while the table (12 bytes a
+// while it is parsed (32 for a record whose gene overflows its stretch's
+// table, see table_room), then 28 bytes a record while the table (12 bytes a
 // record) is filled.
 
 // One accepted line: its set and its gene, both numbered within the stretch
