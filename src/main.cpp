@@ -1,20 +1,81 @@
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
 
-#include "common/out_file.h"
-#include "common/output.h"
-#include "config/config.h"
-#include "config/options.h"
-#include "diagnostics/diagnostics.h"
-#include "driver/driver.h"
-#include "input/gene_list.h"
-#include "input/gene_matrix.h"
-#include "input/gene_sets.h"
-#include "report/page.h"
-#include "results/detail.h"
-#include "results/table.h"
+#include "quorin/quorin.h"
+
+// Writes all of the pieces, resuming after a partial write; false on an error.
+static bool write_all(int fd, struct iovec* pieces, int count) {
+    while (count > 0) {
+        ssize_t done = writev(fd, pieces, count);
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        auto left = static_cast<std::size_t>(done);
+        for (; count > 0 && left >= pieces->iov_len; --count, ++pieces) left -= pieces->iov_len;
+        if (count > 0) {
+            pieces->iov_base = static_cast<char*>(pieces->iov_base) + left;
+            pieces->iov_len -= left;
+        }
+    }
+    return true;
+}
+
+// The line of an error, where the command has always written it, then exit
+// status 1. Lines already buffered on standard output come first; a quoted
+// input line is written from where it lies, not copied.
+[[noreturn]] static void end_with(const run_error& e) {
+    close_error_line();
+    if (e.on_stderr) {
+        put_line(stderr, e.message);
+        std::fflush(stdout);
+    } else {
+        std::fflush(stdout);
+        struct iovec pieces[3] = {{const_cast<char*>(e.message.data()), e.message.size()},
+                                  {const_cast<char*>(e.quoted.data()), e.quoted.size()},
+                                  {const_cast<char*>("\n"), 1}};
+        write_all(STDOUT_FILENO, pieces, 3);
+    }
+    remove_temporaries();
+    std::_Exit(1);
+}
+
+static void check(const run_error& e) {
+    if (e) end_with(e);
+}
+
+// The new-handler: "Sorry, out of memory" on the error stream, written
+// without allocating, then exit status 1. The first thread out of memory
+// reports; any other waits for the exit.
+[[noreturn]] static void out_of_memory() {
+    static std::atomic<bool> reported{false};
+    if (reported.exchange(true))
+        for (;;) pause();
+    close_error_line();
+    static const char message[] = "Sorry, out of memory\n";
+    ssize_t ignored = write(STDERR_FILENO, message, sizeof message - 1);
+    (void)ignored;
+    remove_temporaries();
+    std::_Exit(1);
+}
+
+static void say_all(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) put_line(stderr, line);
+}
+
+// -h, --version or no argument: the line, then the status.
+[[noreturn]] static void stop_with(const command_line& c) {
+    put_line(stdout, c.stop_text);
+    if (std::ferror(stdout)) end_with(run_error{"Sorry, couldn't write standard output", {}, nullptr, true});
+    std::exit(c.stop_status);
+}
 
 int main(int argc, char** argv) {
     // A reader that has gone (a pager quit early) or a file-size limit is a
@@ -23,24 +84,34 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
     remove_temporaries_on_signals();
     std::set_new_handler(out_of_memory);
-    run_files files;
-    take_options(argc, argv, files);
-    read_vemo_dataset_bed(files.gene_set);
-    if (many_lists)
-        read_list_matrix(files.gene_list);
-    else
-        read_rank_data(files.gene_list);
-    if (verbose) report_reading(files.gene_set, files.gene_list);
-    performe_threading();
-    if (verbose) report_testing();
-    if (mute)
-        print_result();
-    else
-        save_result(files.output);
-    if (dump) save_data(files.outdata);
-    if (!report_file.empty()) save_report(report_file, describe_run(argc, argv, files));
+    command_line c;
+    check(quorin::parse_command_line(argc, argv, c));
+    if (c.stop_status >= 0) stop_with(c);
+    const run_options& o = c.options;
+    const run_files& files = c.files;
+    quorin::gene_sets sets;
+    quorin::rankings list;
+    check(quorin::read_gene_sets(files.gene_set, o, sets));
+    check(o.many_lists ? quorin::read_rankings_matrix(files.gene_list, o, list)
+                       : quorin::read_gene_list(files.gene_list, o, list));
+    if (o.verbose) say_all(quorin::reading_notes(sets, list, o));
+    // With -o, each record goes to standard output as it is finished.
+    std::function<void(const struct fstat&)> stream;
+    if (!o.mute) {
+        put_line(stdout, quorin::record_header(o));
+        stream = [&](const struct fstat& s) { put_line(stdout, quorin::record_line(s, o, list)); };
+    }
+    quorin::analysis a;
+    check(quorin::analyse(sets, list, o, a, stream));
+    if (o.verbose) say_all(quorin::testing_notes(sets, a, o));
+    check(quorin::write_table(o.mute ? "" : files.output, a, list, o));
+    if (o.dump) check(quorin::write_detail(files.outdata, a, list, o));
+    if (!o.report_file.empty())
+        check(quorin::write_report(o.report_file, a, sets, list, o, std::vector<std::string>(argv, argv + argc),
+                                   files.output, files.outdata));
     // Progress lines go to standard output too; a lost one is a failed run.
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) die("Sorry, couldn't write standard output");
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        end_with(run_error{"Sorry, couldn't write standard output", {}, nullptr, true});
     // The system releases the tables at once; freeing the result records
     // and their detail one by one would only cost time.
     std::_Exit(0);

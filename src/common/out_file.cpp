@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/error.h"
 #include "common/output.h"
 
 // The temporaries not yet renamed, for the signal handlers: fixed storage,
@@ -152,7 +153,12 @@ out_file open_output(const std::string& name) {
         out.f = fdopen(fd, "w");
         if (!out.f) {
             close(fd);
-            die("Sorry, couldn't open " + name);  // die removes the temporary
+            {
+                interrupts_held held;
+                unlink(out.temporary.c_str());
+                forget_temporary(out.temporary);
+            }
+            die("Sorry, couldn't open " + name);
         }
     } else {
         out.temporary.clear();
@@ -187,6 +193,22 @@ void finish_output(out_file& out) {
         if (!lost) sync_folder(out.target);
     }
     if (lost) die("Sorry, couldn't write " + out.name);
+}
+
+void write_output(out_file& out, const std::function<void(std::FILE*)>& write) {
+    try {
+        write(out.f);
+    } catch (...) {
+        std::fclose(out.f);
+        out.f = nullptr;
+        if (!out.temporary.empty()) {
+            interrupts_held held;
+            unlink(out.temporary.c_str());
+            forget_temporary(out.temporary);
+        }
+        throw;
+    }
+    finish_output(out);
 }
 
 bool same_output(const std::string& a, const std::string& b) {

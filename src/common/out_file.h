@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdio>
+#include <functional>
 #include <string>
 
 // An output file while it is written. A regular file, or a name that does not
@@ -25,12 +26,17 @@ out_file open_output(const std::string& name);
 // anything written was lost; the temporary is removed then.
 void finish_output(out_file& out);
 
+// Writes the file with write(f), then finishes it; when write fails, the
+// temporary is removed before the error goes on.
+void write_output(out_file& out, const std::function<void(std::FILE*)>& write);
+
 // True when writing both names would write one file twice: the same existing
 // regular file (by device and inode), or the same new path.
 bool same_output(const std::string& a, const std::string& b);
 
 // Removes the temporaries of the outputs not yet finished. Async-signal-safe:
-// the fatal paths and the signal handlers call it.
+// the signal handlers call it. The list of temporaries is the one state the
+// library keeps for the whole process: a handler can reach nothing else.
 void remove_temporaries();
 
 // SIGINT, SIGTERM and SIGHUP remove the temporaries, then end the run as the

@@ -28,3 +28,11 @@ struct fstat {
     bool exact = false;
     fdata data;
 };
+
+// The sets --verbose names after testing, each list in byte order of name.
+struct test_notes {
+    std::vector<std::string> no_pairs;     // no gene in the gene list
+    std::vector<std::string> out_of_size;  // left out by --min-size or --max-size
+    std::vector<std::string> small;        // tested on fewer than 5 genes
+    std::vector<std::string> constant;     // set or list scores all equal: tau is 0
+};

@@ -39,3 +39,15 @@ struct score_matrix {
     std::vector<double> values;
     std::vector<std::uint8_t> present;
 };
+
+// What a reader met, for --verbose and the report. Names are kept only with
+// --verbose, the first few of each kind.
+struct read_counts {
+    std::size_t lines = 0;       // comments and empty lines included
+    std::size_t records = 0;     // records stored; a gene given twice counts twice
+    std::size_t below = 0;       // gene-set records scored below the cut-off
+    std::size_t duplicates = 0;  // records that replaced an earlier one of their gene
+    std::vector<std::string> duplicate_names;  // "gene in set" in the gene-set file
+    std::size_t sets_emptied = 0;              // sets whose every record is below the cut-off
+    std::vector<std::string> emptied_names;
+};

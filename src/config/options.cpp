@@ -9,9 +9,8 @@
 #include <cstring>
 #include <string>
 
+#include "common/error.h"
 #include "common/out_file.h"
-#include "common/output.h"
-#include "config/config.h"
 
 const char* const usage_line =
     "quorin -s gene_set -i gene_list [-g tscore] [-r adjust] [-w weight] [-p auto_p] "
@@ -62,21 +61,6 @@ static int read_count(const char* text) {
     return static_cast<int>(v);
 }
 
-// Writes the text as a line on standard output and ends the run; a text that
-// could not be written ends it with the write error instead.
-[[noreturn]] static void print_and_exit(const std::string& text, int status) {
-    put_line(stdout, text);
-    if (std::ferror(stdout)) die("Sorry, couldn't write standard output");
-    std::exit(status);
-}
-
-[[noreturn]] static void usage_exit(int status) { print_and_exit(usage_line, status); }
-
-[[noreturn]] static void version_exit() {
-    put_line(stdout, std::string("quorin ") + QUORIN_VERSION);
-    std::exit(0);
-}
-
 [[noreturn]] static void bad_value(const char* option, const char* value, const char* expected) {
     fail(std::string("wrong value for --") + option + ": '" + value + "' (" + expected + ")");
 }
@@ -111,87 +95,93 @@ static std::string offending_option(char** argv) {
     return std::string("-") + static_cast<char>(optopt);
 }
 
-static void check_sizes() {
-    if (min_size > max_size)
-        fail("wrong value for --min-size: " + std::to_string(min_size) + " is above --max-size " +
-             std::to_string(max_size));
+static void check_sizes(const run_options& o) {
+    if (o.min_size > o.max_size)
+        fail("wrong value for --min-size: " + std::to_string(o.min_size) + " is above --max-size " +
+             std::to_string(o.max_size));
 }
-
-// The matrix of --lists, until -i is known not to be given too.
-static std::string lists_file;
 
 // Standard input can be read once: "-" for both files is refused before
 // anything is read.
-static void check_input_files(run_files& files) {
-    if (many_lists) {
+static void check_input_files(const run_options& o, const std::string& lists_file, run_files& files) {
+    if (o.many_lists) {
         if (files.gene_list_given) fail("wrong input files: --lists replaces -i; give one of them");
         // The report's plots and table show one ranking.
-        if (!report_file.empty()) fail("wrong --report: a report covers one ranking, not --lists");
+        if (!o.report_file.empty()) fail("wrong --report: a report covers one ranking, not --lists");
         files.gene_list = lists_file;
     }
     if (files.gene_set == "-" && files.gene_list == "-")
-        fail(std::string("wrong input files: -s and ") + (many_lists ? "--lists" : "-i") +
+        fail(std::string("wrong input files: -s and ") + (o.many_lists ? "--lists" : "-i") +
              " can't both be - (standard input)");
 }
 
-void take_options(int argc, char** argv, run_files& files) {
-    if (argc < 2) usage_exit(1);
-    files = run_files();
-    lists_file.clear();
+// The run ends before reading anything: -h, --version, or no argument.
+static command_line stop_with(command_line& c, const std::string& text, int status) {
+    c.stop_text = text;
+    c.stop_status = status;
+    return c;
+}
+
+command_line take_options(int argc, char** argv) {
+    command_line c_l;
+    run_files& files = c_l.files;
+    run_options& o = c_l.options;
+    if (argc < 2) return stop_with(c_l, usage_line, 1);
+    std::string lists_file;  // the matrix of --lists, until -i is known not to be given too
     optind = 0;  // a fresh scan, also when called more than once
     int c;
     while ((c = getopt_long(argc, argv, "hs:i:g:r:w:pt:o:d:", long_options, nullptr)) != -1) {
         switch (c) {
-        case 'h': usage_exit(0);
+        case 'h': return stop_with(c_l, usage_line, 0);
         case 's': files.gene_set = optarg; break;
         case 'i':
             files.gene_list = optarg;
             files.gene_list_given = true;
             break;
-        case 'g': tscore = std::atof(optarg); break;
+        case 'g': o.tscore = std::atof(optarg); break;
         case 'r':
-            adj_method = optarg;
-            if (adj_method.size() != 2) fail("wrong adj_method: " + adj_method);
+            o.adj_method = optarg;
+            if (o.adj_method.size() != 2) fail("wrong adj_method: " + o.adj_method);
             break;
-        case 'w': set_wt_method(optarg); break;
-        case 'p': auto_p = true; break;
+        case 'w': set_wt_method(o, optarg); break;
+        case 'p': o.auto_p = true; break;
         case 't':
             // Zero threads would divide the work by zero; a negative count
             // would start one thread per gene set.
-            thread_n = read_count(optarg);
-            if (thread_n < 1) fail(std::string("wrong thread number: ") + optarg);
+            o.thread_n = read_count(optarg);
+            if (o.thread_n < 1) fail(std::string("wrong thread number: ") + optarg);
             break;
-        case 'o': files.output = optarg; mute = false; break;
-        case 'd': files.outdata = optarg; dump = true; break;
-        case opt_version: version_exit();
-        case opt_verbose: verbose = true; break;
+        case 'o': files.output = optarg; o.mute = false; break;
+        case 'd': files.outdata = optarg; o.dump = true; break;
+        case opt_version: return stop_with(c_l, std::string("quorin ") + QUORIN_VERSION, 0);
+        case opt_verbose: o.verbose = true; break;
         case opt_fdr:
             if (std::strcmp(optarg, "bh") == 0)
-                fdr_kind = fdr_method::bh;
+                o.fdr_kind = fdr_method::bh;
             else if (std::strcmp(optarg, "position") == 0)
-                fdr_kind = fdr_method::position;
+                o.fdr_kind = fdr_method::position;
             else
                 bad_value("fdr", optarg, "bh or position");
             break;
-        case opt_min_size: min_size = static_cast<int>(whole_number("min-size", optarg, 1, INT_MAX, "a whole number from 1 on")); break;
-        case opt_max_size: max_size = static_cast<int>(whole_number("max-size", optarg, 1, INT_MAX, "a whole number from 1 on")); break;
-        case opt_size: size_column = true; break;
-        case opt_digits: digits = static_cast<int>(whole_number("digits", optarg, 1, 17, "a whole number from 1 to 17")); break;
+        case opt_min_size: o.min_size = static_cast<int>(whole_number("min-size", optarg, 1, INT_MAX, "a whole number from 1 on")); break;
+        case opt_max_size: o.max_size = static_cast<int>(whole_number("max-size", optarg, 1, INT_MAX, "a whole number from 1 on")); break;
+        case opt_size: o.size_column = true; break;
+        case opt_digits: o.digits = static_cast<int>(whole_number("digits", optarg, 1, 17, "a whole number from 1 to 17")); break;
         case opt_permutations:
-            permutations = static_cast<long long>(
+            o.permutations = static_cast<long long>(
                 whole_number("permutations", optarg, 1, 10000000, "a whole number from 1 to 10000000"));
             break;
-        case opt_exceed: exceed = static_cast<long long>(whole_number("exceed", optarg, 1, 10000000, "a whole number from 1 to 10000000")); break;
-        case opt_seed: seed = whole_number("seed", optarg, 0, ~0ull, "a whole number from 0 to 18446744073709551615"); break;
+        case opt_exceed: o.exceed = static_cast<long long>(whole_number("exceed", optarg, 1, 10000000, "a whole number from 1 to 10000000")); break;
+        case opt_seed: o.seed = whole_number("seed", optarg, 0, ~0ull, "a whole number from 0 to 18446744073709551615"); break;
         case opt_lists:
             lists_file = optarg;
-            many_lists = true;
+            o.many_lists = true;
             break;
         case opt_report:
-            report_file = optarg;
-            if (report_file.empty()) bad_value("report", optarg, "a file name");
+            o.report_file = optarg;
+            if (o.report_file.empty()) bad_value("report", optarg, "a file name");
             break;
-        case opt_progress: progress_bar = true; break;
+        case opt_progress: o.progress_bar = true; break;
         default: fail("invalid option: " + offending_option(argv));  // the parser has also named it on stderr
         }
     }
@@ -199,6 +189,7 @@ void take_options(int argc, char** argv, run_files& files) {
     if (!files.output.empty() && !files.outdata.empty() && same_output(files.output, files.outdata))
         fail("-o and -d name the same file: " + files.output +
              (files.outdata == files.output ? "" : " and " + files.outdata));
-    check_sizes();
-    check_input_files(files);
+    check_sizes(o);
+    check_input_files(o, lists_file, files);
+    return c_l;
 }

@@ -5,8 +5,6 @@
 
 #include "common/output.h"
 #include "common/records.h"
-#include "config/config.h"
-#include "driver/driver.h"
 
 static const std::size_t names_shown = 5;
 
@@ -22,44 +20,48 @@ static std::string count_of(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + ' ' + (n == 1 ? one : many);
 }
 
-static void say(const std::string& line) { put_line(stderr, line); }
 
-void report_reading(const std::string& gene_set_file, const std::string& gene_list_file) {
-    const read_counts& s = set_file_counts;
+std::vector<std::string> reading_notes(const std::string& gene_set_file, const std::string& gene_list_file,
+                                       const read_counts& s, const read_counts& l, const set_table& vemo_set,
+                                       const score_matrix& list_matrix, const run_options& o) {
+    std::vector<std::string> lines;
+    auto say = [&](const std::string& line) { lines.push_back(line); };
     say("gene-set file " + gene_set_file + ": " + count_of(s.lines, "line", "lines") + ", " +
         count_of(s.records, "record", "records") + " in " + count_of(set_count(vemo_set), "set", "sets") + ", " +
-        count_of(s.below, "record", "records") + " scored below -g " + num(tscore));
+        count_of(s.below, "record", "records") + " scored below -g " + num(o.tscore));
     if (s.sets_emptied > 0)
         say(count_of(s.sets_emptied, "set", "sets") + " with every record below -g" +
             with_names(s.sets_emptied, s.emptied_names));
     if (s.duplicates > 0)
         say(count_of(s.duplicates, "gene", "genes") + " given twice in one set (the later line wins)" +
             with_names(s.duplicates, s.duplicate_names));
-    const read_counts& l = list_file_counts;
-    if (many_lists)
+    if (o.many_lists)
         say("rankings " + gene_list_file + ": " + count_of(l.lines, "line", "lines") + ", " +
             count_of(list_matrix.genes.size(), "gene", "genes") + " in " +
             count_of(list_matrix.names.size(), "ranking", "rankings"));
     else
         say("gene list " + gene_list_file + ": " + count_of(l.lines, "line", "lines") + ", " +
-            count_of(rank_data.size(), "gene", "genes"));
+            count_of(list_matrix.genes.size(), "gene", "genes"));
     if (l.duplicates > 0)
         say(count_of(l.duplicates, "gene", "genes") + " given twice in the gene list (the later line wins)" +
             with_names(l.duplicates, l.duplicate_names));
     if (s.below > s.records)
         say("warning: most gene-set records (" + std::to_string(s.below) + " of " +
-            std::to_string(s.below + s.records) + ") score below -g " + num(tscore) +
+            std::to_string(s.below + s.records) + ") score below -g " + num(o.tscore) +
             "; signed or small set scores need a lower cut-off, such as -g -1000");
+    return lines;
 }
 
-void report_testing() {
-    const test_notes& t = run_notes;
+std::vector<std::string> testing_notes(const test_notes& t, const std::vector<struct fstat>& result_stats,
+                                       std::size_t sets, const run_options& o) {
+    std::vector<std::string> lines;
+    auto say = [&](const std::string& line) { lines.push_back(line); };
     say(count_of(result_stats.size(), "set", "sets") + " tested");
-    if (permutations > 0) {
+    if (o.permutations > 0) {
         long long drawn = 0, exact = 0;
         for (const struct fstat& s : result_stats) (s.exact ? exact : drawn) += s.permutations;
         say(std::to_string(drawn) + " random permutations and " + std::to_string(exact) +
-            " orderings of exactly enumerated sets, seed " + std::to_string(seed));
+            " orderings of exactly enumerated sets, seed " + std::to_string(o.seed));
     }
     if (!t.no_pairs.empty())
         say(count_of(t.no_pairs.size(), "set", "sets") + " with no gene in the gene list" +
@@ -74,8 +76,9 @@ void report_testing() {
         say(count_of(t.constant.size(), "set", "sets") +
             " whose paired set scores or list scores are all equal, so tau is 0" +
             with_names(t.constant.size(), t.constant));
-    if (set_count(vemo_set) > 0 && t.no_pairs.size() == set_count(vemo_set))
+    if (sets > 0 && t.no_pairs.size() == sets)
         say("warning: no gene of any set is in the gene list; names must match exactly (case and blanks "
             "count), so check that both files use the same identifiers and that the gene list's first "
             "column holds the genes");
+    return lines;
 }

@@ -1,7 +1,16 @@
 #pragma once
 #include <string>
+#include <vector>
+
+#include "common/records.h"
+#include "common/tables.h"
+#include "config/run_options.h"
 
 // --verbose: what the readers met, and what testing left out or found
-// doubtful, on standard error. Counts and the first few names, never a flood.
-void report_reading(const std::string& gene_set_file, const std::string& gene_list_file);
-void report_testing();
+// doubtful, as lines for standard error. Counts and the first few names,
+// never a flood.
+std::vector<std::string> reading_notes(const std::string& gene_set_file, const std::string& gene_list_file,
+                                       const read_counts& set_counts, const read_counts& list_counts,
+                                       const set_table& sets, const score_matrix& rankings, const run_options& o);
+std::vector<std::string> testing_notes(const test_notes& notes, const std::vector<struct fstat>& records,
+                                       std::size_t sets, const run_options& o);

@@ -1,26 +1,44 @@
 #include "driver/driver.h"
 
 #include <algorithm>
-#include <cmath>
+#include <atomic>
+#include <exception>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
-#include "common/output.h"
-#include "common/records.h"
-#include "config/config.h"
-#include "input/gene_matrix.h"
+#include "common/error.h"
 #include "input/overlap.h"
-#include "permutation/permutation_test.h"
+#include "permutation/permutation_p.h"
 #include "progress/progress.h"
-#include "results/table.h"
 #include "stats/tau_analysis.h"
 
-test_notes run_notes;
+// What the workers of one run share. Task k is set k % sets of ranking
+// k / sets: one queue for all rankings keeps every thread busy whatever
+// their shapes. Counts are 64-bit: sets times rankings passes 2^32.
+struct work_queue {
+    const set_table* sets = nullptr;
+    const score_matrix* rankings = nullptr;
+    const run_options* o = nullptr;
+    std::vector<double> pps;
+    std::vector<std::uint32_t> rows;  // the matrix row of each gene number (gene_rows)
+    std::uint64_t tasks = 0;
+    std::atomic<std::uint64_t> next{0};
+    std::atomic<bool> stop{false};     // a worker failed: the others take no more sets
+    std::mutex lock;                   // guards the fields below
+    std::vector<struct fstat> records;
+    test_notes notes;
+    std::exception_ptr error;
+    const record_sink* each = nullptr;
+    const std::atomic<bool>* cancel = nullptr;
+    progress_state progress;
+};
 
-unsigned thread_count(unsigned n, int threads) {
-    if (n == 0) return 0;
-    auto batch = static_cast<unsigned>(std::ceil(static_cast<double>(n) / threads));
-    return (n + batch - 1) / batch;
+unsigned thread_count(std::uint64_t n, int threads) {
+    if (n == 0 || threads < 1) return 0;
+    auto t = static_cast<std::uint64_t>(threads);
+    std::uint64_t batch = n / t + (n % t != 0);
+    return static_cast<unsigned>(n / batch + (n % batch != 0));  // at most threads
 }
 
 unsigned worker_cap() {
@@ -28,29 +46,13 @@ unsigned worker_cap() {
     return 4 * std::max(cores, 1u);
 }
 
-static void append_record(struct fstat& record) {
-    std::lock_guard<std::mutex> hold(thread_lock);
-    if (!mute)
-        put_line(stdout, result_fields(record));
-    result_stats.push_back(std::move(record));
-}
-
-// The five PP values, 0.8 - j * 0.15 in double: the last two are not the
-// doubles nearest to 0.35 and 0.2.
-static std::vector<double> auto_pp_values() {
+// The five PP values of -p, 0.8 - j * 0.15 in double: the last two are not
+// the doubles nearest to 0.35 and 0.2.
+static std::vector<double> pp_values(bool auto_p) {
+    if (!auto_p) return {0.5};
     std::vector<double> pps;
     for (int j = 0; j < 5; ++j) pps.push_back(0.8 - static_cast<double>(j) * 0.15);
     return pps;
-}
-
-// An unknown weighting method ends the run at the first set that pairs a
-// gene, as the test itself reports it: its message, then the empty weights
-// end the run in calculate_limit.
-[[noreturn]] static void stop_at_unknown_method(fdata& detail) {
-    double tau, estimate, p;
-    char dir;
-    one_tau_analysis(detail.vec_x, detail.vec_y, 0.5, tau, estimate, p, dir, detail);
-    fail("x_n < 1");  // not reached: the test above has ended the run
 }
 
 static bool all_equal(const std::vector<double>& v) {
@@ -59,7 +61,6 @@ static bool all_equal(const std::vector<double>& v) {
 
 // What --verbose reports of the sets a worker met, kept only when asked for.
 static void note_set(test_notes& notes, const std::string& name, const fdata& detail, bool tested) {
-    if (!verbose) return;
     std::size_t n = detail.vec_x.size();
     if (n == 0) notes.no_pairs.push_back(name);
     if (n > 0 && !tested) notes.out_of_size.push_back(name);
@@ -68,37 +69,28 @@ static void note_set(test_notes& notes, const std::string& name, const fdata& de
     if (n > 1 && (all_equal(detail.vec_x) || all_equal(detail.vec_y))) notes.constant.push_back(name);
 }
 
-static bool size_in_range(std::size_t n) {
-    return n >= static_cast<std::size_t>(min_size) && n <= static_cast<std::size_t>(max_size);
+static bool size_in_range(std::size_t n, const run_options& o) {
+    return n >= static_cast<std::size_t>(o.min_size) && n <= static_cast<std::size_t>(o.max_size);
 }
 
-// Pairs and tests one gene set at the given PP values; the test with the
-// smallest p-value is kept, the earlier one on ties; deciding_tau_tests
-// returns only the tests that can be kept, which keeps the same one. Sets
-// without a paired gene, or outside the size range, are not tested.
-static void test_set(const work_queue& queue, std::size_t set, std::size_t ranking, const std::vector<double>& pps,
-                     test_notes& notes) {
-    const std::string& name = queue.sets->names[set];
-    fdata detail;
-    thread_local std::vector<std::uint32_t> genes;
-    overlap_set(*queue.sets, set, queue.rows, list_matrix, ranking, genes, detail.vec_x, detail.vec_y);
-    bool tested = !detail.vec_x.empty() && size_in_range(detail.vec_x.size());
-    note_set(notes, name, detail, tested);
-    if (!tested) return;
-    struct fstat record;
-    record.p_value = 1.1;
-    record.size = detail.vec_x.size();
-    record.list = ranking;
-    if (wt_kind == weighting::unknown) stop_at_unknown_method(detail);
-    set_ranks r;
-    prepare_ranks(detail.vec_x, detail.vec_y, r);
+// Step 1: the genes the set shares with the ranking, and both sides' scores.
+static void pair_set(const work_queue& q, std::size_t set, std::size_t ranking, std::vector<std::uint32_t>& genes,
+                     fdata& detail) {
+    overlap_set(*q.sets, set, q.rows, *q.rankings, ranking, genes, detail.vec_x, detail.vec_y);
+}
+
+// Step 3: the test at each PP value; the smallest p-value is kept, the
+// earlier one on ties. deciding_tau_tests returns only the tests that can be
+// kept, which keeps the same one. Returns the index of the kept test among
+// `tests`, or tests.size() when no p-value fell below the record's start
+// value 1.1 (then the record keeps its start values).
+static std::size_t choose_pp(const set_ranks& r, const std::vector<double>& pps, struct fstat& record,
+                             std::vector<std::vector<double>>& weights) {
     std::vector<tau_test> tests;
-    std::vector<std::vector<double>> weights;
     deciding_tau_tests(r, pps, tests, weights);
     std::size_t kept = tests.size();
     for (std::size_t k = 0; k < tests.size(); ++k) {
         if (record.p_value > tests[k].p_value) {
-            record.name = name;
             record.pp = tests[k].pp;
             record.cor_dir = tests[k].cor_dir;
             record.tau = tests[k].tau;
@@ -107,87 +99,133 @@ static void test_set(const work_queue& queue, std::size_t set, std::size_t ranki
             kept = k;
         }
     }
-    if (kept == tests.size()) {
-        // No test gave a p-value below 1.1: the record keeps its start values.
-        record.name = name;
+    return kept;
+}
+
+// Step 5: the per-gene detail, kept only where the detail file or the report
+// will read it. The report reads it only for sets with FDR below 0.05.
+// adjust_p_values sets FDR = (n * p) / i with 1 <= i <= n: n * p rounds to
+// at least p, and the division leaves at least p * (1 - 2^-52), so a set
+// whose p is 0.05 * (1 + 1e-9) or more cannot get a panel.
+static void keep_detail(const work_queue& q, const std::vector<std::uint32_t>& genes, set_ranks& r,
+                        std::vector<double>& weights, fdata& detail, struct fstat& record) {
+    bool report_reads = !q.o->report_file.empty() && record.p_value < 0.05 * (1 + 1e-9);
+    if (!q.o->dump && !report_reads) return;
+    gene_names(*q.sets, genes, detail.genes);
+    detail.rank_x = std::move(r.rank_x);
+    detail.rank_y = std::move(r.rank_y);
+    detail.weights = std::move(weights);
+    record.data = std::move(detail);
+}
+
+static void append_record(work_queue& q, struct fstat& record) {
+    std::lock_guard<std::mutex> hold(q.lock);
+    if (*q.each) (*q.each)(record);
+    q.records.push_back(std::move(record));
+}
+
+// Pairs and tests one gene set. Sets without a paired gene, or outside the
+// size range (step 2), are not tested.
+static void test_set(work_queue& q, std::size_t set, std::size_t ranking, test_notes& notes) {
+    const run_options& o = *q.o;
+    const std::string& name = q.sets->names[set];
+    fdata detail;
+    thread_local std::vector<std::uint32_t> genes;
+    pair_set(q, set, ranking, genes, detail);
+    bool tested = !detail.vec_x.empty() && size_in_range(detail.vec_x.size(), o);
+    if (o.verbose) note_set(notes, name, detail, tested);
+    if (!tested) return;
+    struct fstat record;
+    record.name = name;
+    record.size = detail.vec_x.size();
+    record.list = ranking;
+    if (o.wt_kind == weighting::unknown) {
+        // Fails as the test itself reports an unknown method.
+        double tau, estimate, p;
+        char dir;
+        one_tau_analysis(o, detail.vec_x, detail.vec_y, 0.5, tau, estimate, p, dir, detail);
     }
-    if (permutations > 0) {
-        permutation_p perm = permutation_test(name, r, pps);
+    set_ranks r;
+    prepare_ranks(detail.vec_x, detail.vec_y, o.wt_kind, r);
+    std::vector<std::vector<double>> weights;
+    std::size_t kept = choose_pp(r, q.pps, record, weights);
+    if (o.permutations > 0) {  // step 4
+        permutation_p perm = permutation_pvalue(name, r, q.pps, o);
         record.p_value = perm.p_value;
         record.permutations = perm.done;
         record.exact = perm.exact;
     }
-    // Only the detail file and the report read the per-gene detail. The
-    // report reads it only for sets with FDR below 0.05. adjust_p_values
-    // sets FDR = (n * p) / i with 1 <= i <= n: n * p rounds to at least p,
-    // and the division leaves at least p * (1 - 2^-52), so a set whose p is
-    // 0.05 * (1 + 1e-9) or more cannot get a panel.
-    bool report_reads = !report_file.empty() && record.p_value < 0.05 * (1 + 1e-9);
-    if ((dump || report_reads) && kept < tests.size()) {
-        gene_names(*queue.sets, genes, detail.genes);
-        detail.rank_x = std::move(r.rank_x);
-        detail.rank_y = std::move(r.rank_y);
-        detail.weights = std::move(weights[kept]);
-        record.data = std::move(detail);
-    }
-    append_record(record);
+    if (kept < weights.size()) keep_detail(q, genes, r, weights[kept], detail, record);
+    append_record(q, record);
 }
 
 static void add_notes(std::vector<std::string>& to, std::vector<std::string>& from) {
     to.insert(to.end(), from.begin(), from.end());
 }
 
-static void run_queue(work_queue* queue, const std::vector<double>& pps) {
+static void run_queue(work_queue* q) {
     test_notes notes;
-    // Task k is set k % sets of ranking k / sets: one queue for all rankings
-    // keeps every thread busy whatever their shapes.
-    std::size_t sets = set_count(*queue->sets), tasks = sets * queue->rankings;
-    for (;;) {
-        std::size_t k = queue->next.fetch_add(1);
-        if (k >= tasks) break;
-        test_set(*queue, k % sets, k / sets, pps, notes);
-        progress_step();
+    std::uint64_t sets = set_count(*q->sets);
+    try {
+        while (!q->stop.load(std::memory_order_relaxed)) {
+            std::uint64_t k = q->next.fetch_add(1);
+            if (k >= q->tasks) break;
+            if (q->cancel && q->cancel->load(std::memory_order_relaxed)) fail("interrupted");
+            test_set(*q, static_cast<std::size_t>(k % sets), static_cast<std::size_t>(k / sets), notes);
+            progress_step(q->progress);
+        }
+    } catch (...) {
+        std::lock_guard<std::mutex> hold(q->lock);
+        if (!q->error) q->error = std::current_exception();
+        q->stop = true;
     }
-    std::lock_guard<std::mutex> hold(thread_lock);
-    add_notes(run_notes.no_pairs, notes.no_pairs);
-    add_notes(run_notes.out_of_size, notes.out_of_size);
-    add_notes(run_notes.small, notes.small);
-    add_notes(run_notes.constant, notes.constant);
+    std::lock_guard<std::mutex> hold(q->lock);
+    add_notes(q->notes.no_pairs, notes.no_pairs);
+    add_notes(q->notes.out_of_size, notes.out_of_size);
+    add_notes(q->notes.small, notes.small);
+    add_notes(q->notes.constant, notes.constant);
 }
 
-void performe_wrktf_analysis(work_queue* queue) { run_queue(queue, {0.5}); }
-
-void performe_wrktf_analysis_auto_p(work_queue* queue) { run_queue(queue, auto_pp_values()); }
-
-void performe_threading() {
-    work_queue queue;
-    if (!many_lists) matrix_from_list();
-    queue.sets = &vemo_set;
-    queue.rankings = list_matrix.names.size();
-    gene_rows(vemo_set, list_matrix, queue.rows);
-    std::size_t sets = set_count(vemo_set);
-    // The results do not depend on the thread count, so a count beyond what
-    // the processors can run only costs memory and start-up time.
-    unsigned threads = std::min(thread_count(static_cast<unsigned>(sets * queue.rankings), thread_n), worker_cap());
-    if (!mute) put_line(stdout, result_header());
-    progress_start(sets * queue.rankings);
+// Starts the workers; those that start test every set between them.
+static void run_workers(work_queue& q, unsigned threads) {
     std::vector<std::thread> workers;
     for (unsigned t = 0; t < threads; ++t) {
         try {
-            workers.emplace_back(auto_p ? performe_wrktf_analysis_auto_p : performe_wrktf_analysis, &queue);
+            workers.emplace_back(run_queue, &q);
         } catch (const std::system_error& e) {
-            // The workers share one queue: those that run test every set.
             if (!workers.empty()) break;
             fail(std::string("Sorry, couldn't start a worker thread: ") + e.what());
         }
     }
     for (auto& w : workers) w.join();
-    progress_finish();
+}
+
+std::vector<struct fstat> performe_threading(const set_table& sets, const score_matrix& rankings,
+                                             const run_options& o, test_notes& notes, const record_sink& each,
+                                             const std::atomic<bool>* cancel) {
+    work_queue q;
+    q.cancel = cancel;
+    q.sets = &sets;
+    q.rankings = &rankings;
+    q.o = &o;
+    q.each = &each;
+    q.pps = pp_values(o.auto_p);
+    gene_rows(sets, rankings, q.rows);
+    q.tasks = static_cast<std::uint64_t>(set_count(sets)) * rankings.names.size();
+    // The results do not depend on the thread count, so a count beyond what
+    // the processors can run only costs memory and start-up time.
+    unsigned threads = std::min(thread_count(q.tasks, o.thread_n), worker_cap());
+    progress_start(q.progress, q.tasks, o);
+    run_workers(q, threads);
+    progress_finish(q.progress);
+    if (q.error) std::rethrow_exception(q.error);
     // Arrival order depends on thread timing; byte order of name within each
     // ranking makes the table the same for every thread count.
-    std::sort(result_stats.begin(), result_stats.end(), [](const struct fstat& a, const struct fstat& b) {
+    std::sort(q.records.begin(), q.records.end(), [](const struct fstat& a, const struct fstat& b) {
         return a.list != b.list ? a.list < b.list : a.name < b.name;
     });
-    for (auto* names : {&run_notes.no_pairs, &run_notes.out_of_size, &run_notes.small, &run_notes.constant})
+    notes = std::move(q.notes);
+    for (auto* names : {&notes.no_pairs, &notes.out_of_size, &notes.small, &notes.constant})
         std::sort(names->begin(), names->end());
+    return std::move(q.records);
 }

@@ -1,17 +1,14 @@
 #include "input/gene_list.h"
 
 #include <cmath>
+#include <memory>
 
-#include "common/output.h"
-#include "config/config.h"
+#include "common/error.h"
 #include "input/text.h"
 
-void read_rank_data(std::string file_name) {
-    rank_data.clear();
-    read_counts& counts = list_file_counts;
+gene_table read_list_bytes(file_bytes bytes, const run_options& o, read_counts& counts) {
+    gene_table list;
     counts = read_counts{};
-    file_bytes bytes;
-    read_file(file_name, bytes);
     std::string_view text = bytes.text;
     std::vector<std::string_view> fields;
     std::size_t pos = 0;
@@ -21,25 +18,33 @@ void read_rank_data(std::string file_name) {
         trim_string(line);
         if (line.empty() || line[0] == '#') continue;
         split_fields(line, "\t", fields);
-        if (fields.size() < 2 || fields[0].empty() || fields[1].empty()) fail_quoting("wrong line: ", line);
+        if (fields.size() < 2 || fields[0].empty() || fields[1].empty())
+            fail_quoting("wrong line: ", line, std::make_shared<file_bytes>(std::move(bytes)));
         double score = field_number(fields[1]);
         ++counts.records;
-        auto it = rank_data.find(fields[0]);
-        if (it != rank_data.end()) {
+        auto it = list.find(fields[0]);
+        if (it != list.end()) {
             it->second = score;
-            if (counts.duplicates++ < 5 && verbose) counts.duplicate_names.emplace_back(fields[0]);
+            if (counts.duplicates++ < 5 && o.verbose) counts.duplicate_names.emplace_back(fields[0]);
         } else
-            rank_data.emplace(std::string(fields[0]), score);
+            list.emplace(std::string(fields[0]), score);
     }
     release_file(bytes);
-    if (adj_method[1] == '2') vemo_list_abs();
-    if (adj_method[1] == '3') vemo_list_rev();
+    if (o.adj_method[1] == '2') vemo_list_abs(list);
+    if (o.adj_method[1] == '3') vemo_list_rev(list);
+    return list;
 }
 
-void vemo_list_abs() {
-    for (auto& gene : rank_data) gene.second = std::fabs(gene.second);
+gene_table read_rank_data(const std::string& file_name, const run_options& o, read_counts& counts) {
+    file_bytes bytes;
+    read_file(file_name, o.thread_n, bytes);
+    return read_list_bytes(std::move(bytes), o, counts);
 }
 
-void vemo_list_rev() {
-    for (auto& gene : rank_data) gene.second = -gene.second;
+void vemo_list_abs(gene_table& list) {
+    for (auto& gene : list) gene.second = std::fabs(gene.second);
+}
+
+void vemo_list_rev(gene_table& list) {
+    for (auto& gene : list) gene.second = -gene.second;
 }

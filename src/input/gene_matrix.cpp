@@ -6,8 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "common/output.h"
-#include "config/config.h"
+#include "common/error.h"
 #include "input/text.h"
 
 // Every field of a line, an empty last one included: a trailing tab is a
@@ -24,7 +23,8 @@ static void all_fields(std::string_view line, std::vector<std::string_view>& fie
     fail("wrong line " + std::to_string(line) + " of " + shown_name(file) + ": " + what);
 }
 
-static void read_header(const std::string& file, std::size_t number, const std::vector<std::string_view>& fields) {
+static void read_header(const std::string& file, std::size_t number, const std::vector<std::string_view>& fields,
+                        score_matrix& m) {
     if (fields[0] != "gene") matrix_error(file, number, "the header must begin with the word gene");
     if (fields.size() < 2) matrix_error(file, number, "the header names no ranking after gene");
     std::set<std::string_view> seen;
@@ -32,11 +32,11 @@ static void read_header(const std::string& file, std::size_t number, const std::
         if (fields[k].empty()) matrix_error(file, number, "ranking " + std::to_string(k) + " has no name");
         if (!seen.insert(fields[k]).second)
             matrix_error(file, number, "the ranking name " + std::string(fields[k]) + " is given twice");
-        list_matrix.names.emplace_back(fields[k]);
+        m.names.emplace_back(fields[k]);
     }
 }
 
-static void treat(double& score) {
+static void treat(const std::string& adj_method, double& score) {
     if (adj_method[1] == '2') score = std::fabs(score);
     if (adj_method[1] == '3') score = -score;
 }
@@ -55,12 +55,10 @@ static void by_ranking(score_matrix& m) {
     m.present.swap(present);
 }
 
-void read_list_matrix(std::string file_name) {
-    list_matrix = score_matrix{};
-    read_counts& counts = list_file_counts;
+score_matrix read_matrix_bytes(file_bytes bytes, const std::string& file_name, const run_options& o,
+                               read_counts& counts) {
+    score_matrix list_matrix;
     counts = read_counts{};
-    file_bytes bytes;
-    read_file(file_name, bytes);
     std::unordered_map<std::string_view, std::size_t> rows;
     std::vector<std::string_view> fields;
     std::size_t pos = 0, number = 0, width = 0;
@@ -71,7 +69,7 @@ void read_list_matrix(std::string file_name) {
         if (line.empty() || line[0] == '#') continue;
         all_fields(line, fields);
         if (width == 0) {
-            read_header(file_name, number, fields);
+            read_header(file_name, number, fields, list_matrix);
             width = list_matrix.names.size();
             continue;
         }
@@ -85,7 +83,7 @@ void read_list_matrix(std::string file_name) {
             list_matrix.genes.emplace_back(fields[0]);
             list_matrix.values.resize(list_matrix.values.size() + width, 0.0);
             list_matrix.present.resize(list_matrix.present.size() + width, 0);
-        } else if (counts.duplicates++ < 5 && verbose) {
+        } else if (counts.duplicates++ < 5 && o.verbose) {
             counts.duplicate_names.emplace_back(fields[0]);
         }
         std::size_t at = row.first->second * width;
@@ -100,16 +98,24 @@ void read_list_matrix(std::string file_name) {
     if (width == 0) fail("wrong file " + shown_name(file_name) + ": no header line (gene, then one name per ranking)");
     release_file(bytes);
     for (std::size_t k = 0; k < list_matrix.values.size(); ++k)
-        if (list_matrix.present[k]) treat(list_matrix.values[k]);
+        if (list_matrix.present[k]) treat(o.adj_method, list_matrix.values[k]);
     by_ranking(list_matrix);
+    return list_matrix;
 }
 
-void matrix_from_list() {
-    list_matrix = score_matrix{};
+score_matrix read_list_matrix(const std::string& file_name, const run_options& o, read_counts& counts) {
+    file_bytes bytes;
+    read_file(file_name, o.thread_n, bytes);
+    return read_matrix_bytes(std::move(bytes), file_name, o, counts);
+}
+
+score_matrix matrix_from_list(const gene_table& rank_data) {
+    score_matrix list_matrix;
     list_matrix.names.emplace_back();
     for (const auto& gene : rank_data) {
         list_matrix.genes.push_back(gene.first);
         list_matrix.values.push_back(gene.second);
         list_matrix.present.push_back(1);
     }
+    return list_matrix;
 }

@@ -3,13 +3,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <utility>
 
-#include "common/output.h"
+#include "common/error.h"
 #include "common/radix_sort.h"
-#include "config/config.h"
+#include "common/parallel.h"
+#include "input/gene_set_line.h"
 #include "input/name_numbers.h"
+#include "input/name_sort.h"
+#include "input/read_file.h"
 #include "input/text.h"
 
 // The reader's pipeline, each step on the run's threads where it can be:
@@ -54,50 +58,6 @@ struct chunk_result {
     std::string_view wrong_line;  // in the file's bytes, which stay mapped until the message is out
 };
 
-// The n-th piece of text cut at delim, as split_fields would give it; false
-// when there are fewer than n + 1 pieces.
-static bool nth_piece(std::string_view text, std::string_view delim, std::size_t n, std::string_view& piece) {
-    std::size_t start = 0;
-    for (std::size_t k = 0; k < n; ++k) {
-        std::size_t p = text.find(delim, start);
-        if (p == std::string_view::npos) return false;
-        start = p + delim.size();
-    }
-    if (start >= text.size()) return false;  // the empty rest after a last delimiter is no piece
-    std::size_t end = text.find(delim, start);
-    piece = text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
-    return true;
-}
-
-set_line_kind parse_set_line(std::string_view line, std::string_view& set, std::string_view& gene, double& score) {
-    if (line.empty() || line[0] == '#') return set_line_kind::skip;
-    // One pass for the first six tabs; the line has at least six fields when
-    // it has six tabs, or five and something after the fifth.
-    std::size_t tab[6];
-    int tabs = 0;
-    for (std::size_t k = 0; k < line.size() && tabs < 6; ++k)
-        if (line[k] == '\t') tab[tabs++] = k;
-    if (tabs < 5 || (tabs == 5 && tab[4] + 1 == line.size())) return set_line_kind::wrong;
-    std::string_view name = line.substr(tab[2] + 1, tab[3] - tab[2] - 1);
-    if (name.empty()) return set_line_kind::wrong;
-    score = field_number(line.substr(tab[3] + 1, tab[4] - tab[3] - 1));
-    if (tscore > score) {
-        nth_piece(name, "; ", 0, set);
-        return set_line_kind::below;
-    }
-    std::string_view piece;
-    if (!nth_piece(name, "; ", 1, piece) || !nth_piece(piece, "|", 1, gene)) return set_line_kind::wrong;
-    nth_piece(name, "; ", 0, set);
-    return set_line_kind::record;
-}
-
-// The shortest line that parse_set_line takes as a record: five tabs, a name
-// field of at least "; |g" (a second "; " piece holding a "|" and a gene),
-// and one byte after the fifth tab (a sixth tab, or the sixth field). A
-// carriage return only shortens a line, so a line of the file shorter than
-// this is never a record.
-static constexpr std::size_t shortest_record_line = 10;
-
 // How many lines of the text may be records: room reserved for each line
 // whatever it holds would be 32 bytes for every empty line of a file.
 static std::size_t record_line_bound(std::string_view text) {
@@ -115,7 +75,7 @@ static std::size_t record_line_bound(std::string_view text) {
 // compared with) in a table of tens of megabytes.
 static constexpr std::uint32_t table_room = 1u << 18;
 
-static void parse_chunk(std::string_view text, chunk_result& out) {
+static void parse_chunk(std::string_view text, double tscore, bool verbose, chunk_result& out) {
     out.genes.limit = table_room;
     std::size_t bound = record_line_bound(text);
     out.records.reserve(bound);
@@ -129,7 +89,7 @@ static void parse_chunk(std::string_view text, chunk_result& out) {
     while (next_line(text, pos, line)) {
         ++out.lines;
         trim_string(line);
-        set_line_kind kind = parse_set_line(line, set, gene, score);
+        set_line_kind kind = parse_set_line(line, tscore, set, gene, score);
         if (kind == set_line_kind::skip) continue;
         if (kind == set_line_kind::below) {
             ++out.below;
@@ -212,62 +172,6 @@ static std::vector<std::string_view> cut_chunks(std::string_view text, int parts
         start = end;
     }
     return chunks;
-}
-
-// Eight bytes of a name, from `skip` on, as one number (a name that ends
-// sooner padded with zero bytes): numbers in the names' byte order, except
-// among names that share those bytes.
-static std::uint64_t name_key(std::string_view name, std::size_t skip) {
-    std::uint64_t key = 0;
-    for (std::size_t k = skip; k < skip + 8; ++k)
-        key = key << 8 | (k < name.size() ? static_cast<unsigned char>(name[k]) : 0u);
-    return key;
-}
-
-// Whether two entries of equal key, both keyed after the same `common`
-// bytes, name the same gene. Names that both end within the eight keyed
-// bytes are the same when their lengths are: the key holds all their bytes.
-// Only longer names are read again, which matters when the entries are a
-// file's lines and each read misses the cache.
-template <class Name>
-static bool same_sorted_name(const keyed_value& a, const keyed_value& b, std::size_t common, Name name_of) {
-    if (a.key != b.key) return false;
-    std::string_view x = name_of(a.value), y = name_of(b.value);
-    if (x.size() != y.size()) return false;
-    return x.size() <= common + 8 || x == y;
-}
-
-// Sorts the entries into byte order of name_of(value), equal names keeping
-// their order, and returns the length of the prefix all names share. Gene
-// identifiers often share a long one ("ENSG00000", "GENE_"): it is skipped,
-// and the eight bytes after it, sorted by radix_sort, order most names
-// without a single compare. Names that share those bytes too are compared in
-// full, unless they are all one name.
-template <class Name>
-static std::size_t sort_by_name(std::vector<keyed_value>& order, Name name_of) {
-    std::size_t common = order.empty() ? 0 : name_of(order[0].value).size();
-    for (std::size_t k = 1; k < order.size() && common > 0; ++k) {
-        std::string_view a = name_of(order[0].value), b = name_of(order[k].value);
-        std::size_t same = 0;
-        while (same < common && same < b.size() && a[same] == b[same]) ++same;
-        common = same;
-    }
-    for (keyed_value& o : order) o.key = name_key(name_of(o.value), common);
-    std::vector<keyed_value> spare;
-    radix_sort(order, spare);
-    auto same_name = [&](const keyed_value& a, const keyed_value& b) {
-        return same_sorted_name(a, b, common, name_of);
-    };
-    for (std::size_t k = 0, end; k < order.size(); k = end) {
-        bool one_name = true;
-        for (end = k + 1; end < order.size() && order[end].key == order[k].key; ++end)
-            one_name = one_name && same_name(order[k], order[end]);
-        if (!one_name)
-            std::stable_sort(order.begin() + k, order.begin() + end, [&](const keyed_value& a, const keyed_value& b) {
-                return name_of(a.value) < name_of(b.value);
-            });
-    }
-    return common;
 }
 
 // Numbers the gene names of all stretches in byte order, writes each name
@@ -396,8 +300,7 @@ static const std::size_t names_kept = 5;
 
 // What --verbose tells of the lines; the names of emptied sets are read from
 // the file's bytes.
-static void count_set_file(const std::vector<chunk_result>& results, const set_table& table) {
-    read_counts& c = set_file_counts;
+static void count_set_file(const std::vector<chunk_result>& results, const set_table& table, read_counts& c) {
     c = read_counts{};
     c.records = table.from.back();
     std::set<std::string_view> below_sets;
@@ -413,8 +316,7 @@ static void count_set_file(const std::vector<chunk_result>& results, const set_t
 }
 
 static void count_duplicates(const set_table& table, const std::vector<std::size_t>& dropped,
-                             const std::vector<std::uint32_t>& duplicate) {
-    read_counts& c = set_file_counts;
+                             const std::vector<std::uint32_t>& duplicate, bool verbose, read_counts& c) {
     for (std::size_t k = 0; k < set_count(table); ++k) {
         c.duplicates += dropped[k];
         if (dropped[k] > 0 && verbose && c.duplicate_names.size() < names_kept)
@@ -422,27 +324,26 @@ static void count_duplicates(const set_table& table, const std::vector<std::size
     }
 }
 
-void read_vemo_dataset_bed(std::string file_name) {
-    vemo_set = set_table{};
-    file_bytes bytes;
-    read_file(file_name, bytes);
+set_table read_set_bytes(file_bytes bytes, const run_options& o, read_counts& counts) {
+    set_table table;
     std::string_view text = bytes.text;
     // Large files are parsed in stretches on the run's threads; the first
     // wrong line in file order is the one reported, as in a plain read. Below
     // 4 MB starting threads costs more than it saves; past 8 stretches the
     // reader waits on memory, not on parsing.
-    int threads = text.size() < (1u << 22) ? 1 : std::max(1, std::min(thread_n, 8));
+    int threads = text.size() < (1u << 22) ? 1 : std::max(1, std::min(o.thread_n, 8));
     std::vector<std::string_view> chunks = cut_chunks(text, threads);
     std::vector<chunk_result> results(chunks.size());
-    run_parallel(chunks.size(), threads, [&](std::size_t k) { parse_chunk(chunks[k], results[k]); });
+    run_parallel(chunks.size(), threads,
+                 [&](std::size_t k) { parse_chunk(chunks[k], o.tscore, o.verbose, results[k]); });
     for (const chunk_result& r : results)
-        if (r.wrong) fail_quoting("wrong line: ", r.wrong_line);
+        if (r.wrong) fail_quoting("wrong line: ", r.wrong_line, std::make_shared<file_bytes>(std::move(bytes)));
 
     // Every name is copied out of the file's bytes before they go, so the
     // file and the table are never held at once.
-    std::vector<std::vector<std::uint32_t>> genes = number_genes(results, vemo_set);
-    std::vector<std::vector<std::size_t>> place = place_sets(results, vemo_set);
-    count_set_file(results, vemo_set);
+    std::vector<std::vector<std::uint32_t>> genes = number_genes(results, table);
+    std::vector<std::vector<std::size_t>> place = place_sets(results, table);
+    count_set_file(results, table, counts);
     for (chunk_result& r : results) {
         r.genes = name_numbers();
         r.overflow = {};
@@ -450,20 +351,27 @@ void read_vemo_dataset_bed(std::string file_name) {
         r.below_sets = {};
     }
     release_file(bytes);
-    fill_sets(results, genes, place, threads, vemo_set);
+    fill_sets(results, genes, place, threads, table);
     std::vector<std::size_t> dropped;
     std::vector<std::uint32_t> duplicate;
-    sort_sets(vemo_set, threads, dropped, duplicate);
-    count_duplicates(vemo_set, dropped, duplicate);
+    sort_sets(table, threads, dropped, duplicate);
+    count_duplicates(table, dropped, duplicate, o.verbose, counts);
 
-    if (adj_method[0] == '2') vemo_set_abs();
-    if (adj_method[0] == '3') vemo_set_rev();
+    if (o.adj_method[0] == '2') vemo_set_abs(table);
+    if (o.adj_method[0] == '3') vemo_set_rev(table);
+    return table;
 }
 
-void vemo_set_abs() {
-    for (double& score : vemo_set.scores) score = std::fabs(score);
+set_table read_vemo_dataset_bed(const std::string& file_name, const run_options& o, read_counts& counts) {
+    file_bytes bytes;
+    read_file(file_name, o.thread_n, bytes);
+    return read_set_bytes(std::move(bytes), o, counts);
 }
 
-void vemo_set_rev() {
-    for (double& score : vemo_set.scores) score = -score;
+void vemo_set_abs(set_table& t) {
+    for (double& score : t.scores) score = std::fabs(score);
+}
+
+void vemo_set_rev(set_table& t) {
+    for (double& score : t.scores) score = -score;
 }

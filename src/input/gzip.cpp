@@ -7,7 +7,8 @@
 #include <new>
 #include <vector>
 
-#include "common/output.h"
+#include "common/error.h"
+#include "common/parallel.h"
 
 bool starts_gzip(std::string_view bytes) {
     return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0x1f &&

@@ -1,7 +1,7 @@
 #pragma once
 #include <string_view>
 
-#include "input/text.h"
+#include "common/byte_buffer.h"
 
 // Whether the bytes start with the gzip magic bytes 1f 8b. Input is
 // recognised by them, never by its file name.

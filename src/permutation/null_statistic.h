@@ -1,7 +1,7 @@
 #pragma once
 #include <vector>
 
-#include "config/config.h"
+#include "config/run_options.h"
 #include "stats/tau_analysis.h"
 
 // The statistic of the permutation test for any pairing of a set's list

@@ -9,7 +9,6 @@
 #include <cstdio>
 
 #include "common/output.h"
-#include "config/config.h"
 
 namespace {
 
@@ -17,13 +16,7 @@ using progress_clock = std::chrono::steady_clock;
 
 const long long redraw_ns = 100'000'000;  // at most ten drawings a second
 
-bool shown = false;  // set before the workers start, read-only while they run
-std::size_t total_tasks = 0;
-progress_clock::time_point started;
-std::atomic<std::size_t> done_tasks{0};
-std::atomic<long long> next_draw_ns{0};
-
-long long elapsed_ns() {
+long long elapsed_ns(progress_clock::time_point started) {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(progress_clock::now() - started).count();
 }
 
@@ -74,28 +67,28 @@ std::string progress_line(std::size_t done, std::size_t total, double seconds, i
     return line;
 }
 
-void progress_start(std::size_t total) {
+void progress_start(progress_state& p, std::size_t total, const run_options& o) {
     // Result lines streaming to the same terminal (-o) would be broken by
     // the bar, and they show the progress already.
-    shown = (progress_bar || many_lists) && isatty(STDERR_FILENO) && !(!mute && isatty(STDOUT_FILENO));
-    if (!shown) return;
-    total_tasks = total;
-    started = progress_clock::now();
-    done_tasks = 0;
-    next_draw_ns = redraw_ns;  // a run shorter than that never shows a bar
+    p.shown = (o.progress_bar || o.many_lists) && isatty(STDERR_FILENO) && !(!o.mute && isatty(STDOUT_FILENO));
+    if (!p.shown) return;
+    p.total = total;
+    p.started = progress_clock::now();
+    p.done = 0;
+    p.next_draw_ns = redraw_ns;  // a run shorter than that never shows a bar
 }
 
-void progress_step() {
-    if (!shown) return;
-    std::size_t done = done_tasks.fetch_add(1, std::memory_order_relaxed) + 1;
-    long long now = elapsed_ns();
-    long long next = next_draw_ns.load(std::memory_order_relaxed);
-    if (now < next || !next_draw_ns.compare_exchange_strong(next, now + redraw_ns)) return;
+void progress_step(progress_state& p) {
+    if (!p.shown) return;
+    std::size_t done = p.done.fetch_add(1, std::memory_order_relaxed) + 1;
+    long long now = elapsed_ns(p.started);
+    long long next = p.next_draw_ns.load(std::memory_order_relaxed);
+    if (now < next || !p.next_draw_ns.compare_exchange_strong(next, now + redraw_ns)) return;
     error_line_open = true;
-    write_stderr("\r\033[K" + progress_line(done, total_tasks, static_cast<double>(now) * 1e-9, terminal_width()));
+    write_stderr("\r\033[K" + progress_line(done, p.total, static_cast<double>(now) * 1e-9, terminal_width()));
 }
 
-void progress_finish() {
-    if (shown) close_error_line();
-    shown = false;
+void progress_finish(progress_state& p) {
+    if (p.shown) close_error_line();
+    p.shown = false;
 }

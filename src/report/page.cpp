@@ -8,8 +8,6 @@
 #include "common/out_file.h"
 #include "common/output.h"
 #include "common/records.h"
-#include "config/config.h"
-#include "config/options.h"
 #include "report/escape.h"
 #include "report/overview.h"
 #include "report/page_assets.h"
@@ -59,10 +57,11 @@ static std::string header(const report_run& run, std::size_t tested, std::size_t
     out += "<tr><th>Command</th><td><code>" + html_text(command_text(run.args)) + "</code></td></tr>\n";
     out += file_row("Gene sets", run.gene_set_file, count_text(run.sets_read, "gene set", "gene sets"), run.set_lines);
     out += file_row("Gene list", run.gene_list_file, count_text(run.genes_read, "gene", "genes"), run.list_lines);
-    std::string options = "-g " + num(tscore) + " (score cut-off), -r " + adj_method + " (score treatment), -w " +
-                          wt_method + " (weights), " +
-                          (auto_p ? "-p (PP 0.8, 0.65, 0.5, 0.35, 0.2, smallest P-value kept)" : "PP 0.5") +
-                          ", -t " + std::to_string(thread_n) + " (threads)";
+    const run_options& o = run.options;
+    std::string options = "-g " + num(o.tscore) + " (score cut-off), -r " + o.adj_method + " (score treatment), -w " +
+                          o.wt_method + " (weights), " +
+                          (o.auto_p ? "-p (PP 0.8, 0.65, 0.5, 0.35, 0.2, smallest P-value kept)" : "PP 0.5") +
+                          ", -t " + std::to_string(o.thread_n) + " (threads)";
     if (!run.output_file.empty()) options += ", table in " + run.output_file;
     if (!run.detail_file.empty()) options += ", detail in " + run.detail_file;
     out += "<tr><th>Options</th><td>" + html_text(options) + "</td></tr>\n";
@@ -143,29 +142,13 @@ std::string report_page(const report_run& run, const std::vector<struct fstat>& 
     return out;
 }
 
-report_run describe_run(int argc, char** argv, const run_files& files) {
-    report_run run;
-    run.args.assign(argv, argv + argc);
-    run.gene_set_file = files.gene_set;
-    run.gene_list_file = files.gene_list;
-    run.output_file = files.output;
-    run.detail_file = files.outdata;
-    run.sets_read = set_count(vemo_set);
-    run.genes_read = rank_data.size();
-    run.set_lines = static_cast<long long>(set_file_counts.lines);
-    run.list_lines = static_cast<long long>(list_file_counts.lines);
-    run.date = run_date();
-    return run;
-}
-
 // The one place that writes the report to disk, as the other outputs are
 // written: complete under its name, or not at all.
 static void write_report_file(const std::string& file_name, const std::string& page) {
     out_file out = open_output(file_name);
-    std::fwrite(page.data(), 1, page.size(), out.f);
-    finish_output(out);
+    write_output(out, [&](std::FILE* f) { std::fwrite(page.data(), 1, page.size(), f); });
 }
 
-void save_report(const std::string& file_name, report_run run) {
-    write_report_file(file_name, report_page(run, result_stats));
+void save_report(const std::string& file_name, const report_run& run, const std::vector<struct fstat>& sets) {
+    write_report_file(file_name, report_page(run, sets));
 }

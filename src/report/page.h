@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/records.h"
+#include "config/run_options.h"
 
 // What the report's header says about the run.
 struct report_run {
@@ -14,11 +15,8 @@ struct report_run {
     // Lines read from each input file; -1 while the readers do not count them.
     long long set_lines = -1, list_lines = -1;
     std::string date;               // of the run, UTC
+    run_options options;
 };
-
-// The run as the tables hold it after reading: names, counts, today's date.
-struct run_files;
-report_run describe_run(int argc, char** argv, const run_files& files);
 
 // Sets of the detail selection that get a panel at most.
 constexpr std::size_t report_max_panels = 50;
@@ -36,6 +34,6 @@ std::string command_text(const std::vector<std::string>& args);
 // build can make the same page twice.
 std::string run_date();
 
-// Writes the page of result_stats to the named file; an unwritable path ends
-// the run as the other outputs do.
-void save_report(const std::string& file_name, report_run run);
+// Writes the page of the records to the named file; an unwritable path fails
+// as the other outputs do.
+void save_report(const std::string& file_name, const report_run& run, const std::vector<struct fstat>& sets);

@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "common/records.h"
-#include "config/config.h"
 
 bool stat_less_p(const struct fstat& a, const struct fstat& b) { return a.p_value < b.p_value; }
 bool stat_less_fdr(const struct fstat& a, const struct fstat& b) { return a.fdr < b.fdr; }
@@ -48,11 +47,11 @@ static void adjust_step_up(records first, records last) {
 
 // Each ranking of --lists is adjusted on its own, as if it had been the only
 // gene list; the records come grouped by ranking.
-void adjust_p_values() {
-    for (records first = result_stats.begin(); first != result_stats.end();) {
+void adjust_p_values(std::vector<struct fstat>& all, fdr_method kind) {
+    for (records first = all.begin(); first != all.end();) {
         records last = first;
-        while (last != result_stats.end() && last->list == first->list) ++last;
-        if (fdr_kind == fdr_method::bh)
+        while (last != all.end() && last->list == first->list) ++last;
+        if (kind == fdr_method::bh)
             adjust_step_up(first, last);
         else
             adjust_by_position(first, last);

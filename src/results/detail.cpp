@@ -7,14 +7,14 @@
 #include "common/out_file.h"
 #include "common/output.h"
 #include "common/records.h"
-#include "config/config.h"
 #include "stats/ranks.h"
 
-static void write_block(std::FILE* f, const struct fstat& s) {
+static void write_block(std::FILE* f, const struct fstat& s, int digits, bool many_lists,
+                        const std::vector<std::string>& rankings) {
     const fdata& d = s.data;
     std::vector<int> rows;
     bubble_asort_rev(d.weights, rows);
-    std::string list = many_lists ? "# List: " + list_matrix.names[s.list] + "\t" : "# ";
+    std::string list = many_lists ? "# List: " + rankings[s.list] + "\t" : "# ";
     write_line(f, list + "Gene-set: " + s.name + " (" + s.cor_dir + ")");
     write_line(f, "Gene\tVec_x\tVec_y\tRank_x\tRank_y\tWeights");
     for (int k : rows)
@@ -24,9 +24,11 @@ static void write_block(std::FILE* f, const struct fstat& s) {
     write_line(f, "");
 }
 
-void save_data(std::string file_name) {
+void save_data(const std::string& file_name, const std::vector<struct fstat>& records, const run_options& o,
+               const std::vector<std::string>& rankings) {
     out_file out = open_output(file_name);
-    for (const struct fstat& s : result_stats)
-        if (s.fdr < 0.05) write_block(out.f, s);
-    finish_output(out);
+    write_output(out, [&](std::FILE* f) {
+        for (const struct fstat& s : records)
+            if (s.fdr < 0.05) write_block(f, s, o.digits, o.many_lists, rankings);
+    });
 }

@@ -1,5 +1,10 @@
 #pragma once
 #include <string>
+#include <vector>
+
+#include "common/records.h"
+#include "config/run_options.h"
 
 // Writes one block of per-gene detail for every record with an FDR below 0.05.
-void save_data(std::string file_name);
+void save_data(const std::string& file_name, const std::vector<struct fstat>& records, const run_options& o,
+               const std::vector<std::string>& rankings);

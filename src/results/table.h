@@ -1,14 +1,24 @@
 #pragma once
 #include <cstdio>
 #include <string>
+#include <vector>
 
-// Adjusts the p-values, then writes the result table to standard output.
-void print_result();
-// Adjusts the p-values, then writes the result table to the named file.
-void save_result(std::string file_name);
+#include "common/records.h"
+#include "config/run_options.h"
+
 // The columns of a result line up to the p-value, as the table and the
-// progress lines write them; the table adds the FDR.
-std::string result_header();
-std::string result_fields(const struct fstat& s);
-// Writes the table as it stands, into the stream's buffer.
-void write_table(std::FILE* f);
+// progress lines write them; the table adds the FDR. `rankings` names the
+// rankings of --lists.
+std::string result_header(const run_options& o);
+std::string result_fields(const struct fstat& s, const run_options& o, const std::vector<std::string>& rankings);
+
+// Writes the table of records whose FDR is set, into the stream's buffer.
+void write_table(std::FILE* f, const std::vector<struct fstat>& records, const run_options& o,
+                 const std::vector<std::string>& rankings);
+
+// Writes the table to standard output.
+void print_result(const std::vector<struct fstat>& records, const run_options& o,
+                  const std::vector<std::string>& rankings);
+// Writes the table to the named file.
+void save_result(const std::string& file_name, const std::vector<struct fstat>& records, const run_options& o,
+                 const std::vector<std::string>& rankings);

@@ -6,9 +6,8 @@
 #include <utility>
 #include <string>
 
-#include "common/output.h"
+#include "common/error.h"
 #include "common/records.h"
-#include "config/config.h"
 #include "stats/ranks.h"
 #include "stats/tau.h"
 #include "stats/tau_interval.h"
@@ -30,13 +29,15 @@ static void magnitude_ranks(const std::vector<double>& scores, const std::vector
     vec_rank_rev(magnitudes, ranks);
 }
 
-void prepare_ranks(const std::vector<double>& vec_x, const std::vector<double>& vec_y, set_ranks& r) {
+void prepare_ranks(const std::vector<double>& vec_x, const std::vector<double>& vec_y, weighting method,
+                   set_ranks& r) {
+    r.method = method;
     vec_rank_rev(vec_x, r.rank_x);
     vec_rank_rev(vec_y, r.rank_y);
     r.magnitude_x.clear();
     r.magnitude_y.clear();
-    if (wt_kind != weighting::list) magnitude_ranks(vec_x, r.rank_x, r.magnitude_x);
-    if (wt_kind != weighting::set) magnitude_ranks(vec_y, r.rank_y, r.magnitude_y);
+    if (method != weighting::list) magnitude_ranks(vec_x, r.rank_x, r.magnitude_x);
+    if (method != weighting::set) magnitude_ranks(vec_y, r.rank_y, r.magnitude_y);
     make_pair_layout(r.rank_x, r.rank_y, r.layout);
 }
 
@@ -58,9 +59,9 @@ static std::vector<double>& rank_table(std::size_t n, double power) {
 
 static void weights_at(const set_ranks& r, double power, std::vector<double>& weights) {
     std::vector<double>& by_rank = rank_table(r.rank_x.size(), power);
-    if (wt_kind == weighting::set) {
+    if (r.method == weighting::set) {
         rank_weights(r.magnitude_x, power, by_rank, weights);
-    } else if (wt_kind == weighting::list) {
+    } else if (r.method == weighting::list) {
         rank_weights(r.magnitude_y, power, by_rank, weights);
     } else {
         std::vector<double> wx, wy;
@@ -166,16 +167,16 @@ void deciding_tau_tests(const set_ranks& r, const std::vector<double>& pps, std:
     deciding_weighed_tests(r.layout, pps, weights, tests, path);
 }
 
-void one_tau_analysis(const std::vector<double>& vec_x, const std::vector<double>& vec_y, double pp, double& tau,
-                      double& estimate, double& p_value, char& cor_dir, fdata& record) {
+void one_tau_analysis(const run_options& o, const std::vector<double>& vec_x, const std::vector<double>& vec_y,
+                      double pp, double& tau, double& estimate, double& p_value, char& cor_dir, fdata& record) {
     int nx = static_cast<int>(vec_x.size());
     int ny = static_cast<int>(vec_y.size());
     if (nx < 1 || ny < 1 || nx != ny)
         fail("length error3: vec_x:" + std::to_string(nx) + " vec_y:" + std::to_string(ny));
     tau_test t;
-    if (wt_kind != weighting::unknown) {
+    if (o.wt_kind != weighting::unknown) {
         set_ranks r;
-        prepare_ranks(vec_x, vec_y, r);
+        prepare_ranks(vec_x, vec_y, o.wt_kind, r);
         std::vector<tau_test> tests;
         std::vector<std::vector<double>> weights;
         tau_tests(r, {pp}, tests, weights);
@@ -185,8 +186,8 @@ void one_tau_analysis(const std::vector<double>& vec_x, const std::vector<double
         record.weights = std::move(weights[0]);
     } else {
         // The record keeps its vectors; on a fresh record the empty weights
-        // end the run in calculate_limit.
-        put_line(stdout, "unknown weighting method: " + wt_method);
+        // end the run in calculate_limit, whose line follows this one.
+        if (record.weights.empty()) fail("unknown weighting method: " + o.wt_method + "\nx_n < 1");
         double limit = calculate_limit(record.weights);
         t = finish_test(pp, vec_x.size(), limit, wtau2(record.rank_x, record.rank_y, record.weights));
     }

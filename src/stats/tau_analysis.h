@@ -2,18 +2,20 @@
 #include <vector>
 
 #include "common/records.h"
+#include "config/run_options.h"
 #include "stats/pair_pass.h"
 
-// Tests one gene set at one PP value with the weighting method wt_method;
+// Tests one gene set at one PP value with the weighting method of o;
 // fills rank_x, rank_y and weights of the record. The run tests sets through
 // prepare_ranks and tau_tests, and calls this only to stop at an unknown
 // method with the test's own messages.
-void one_tau_analysis(const std::vector<double>& vec_x, const std::vector<double>& vec_y, double pp, double& tau,
-                      double& estimate, double& p_value, char& cor_dir, fdata& record);
+void one_tau_analysis(const run_options& o, const std::vector<double>& vec_x, const std::vector<double>& vec_y,
+                      double pp, double& tau, double& estimate, double& p_value, char& cor_dir, fdata& record);
 
 // What the tests of one gene set share at every PP value: the ranks of both
 // score vectors, the ranks of the magnitudes the method weighs, the pair order.
 struct set_ranks {
+    weighting method = weighting::both;
     std::vector<int> rank_x;
     std::vector<int> rank_y;
     std::vector<int> magnitude_x;
@@ -30,7 +32,8 @@ struct tau_test {
 };
 
 // For a known weighting method and vectors of equal, non-zero length.
-void prepare_ranks(const std::vector<double>& vec_x, const std::vector<double>& vec_y, set_ranks& r);
+void prepare_ranks(const std::vector<double>& vec_x, const std::vector<double>& vec_y, weighting method,
+                   set_ranks& r);
 
 // The tests at each PP value, with the weights each used; the pair passes of
 // all of them run together, on the processor's best path unless one is forced.

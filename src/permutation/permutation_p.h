@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "config/run_options.h"
 #include "stats/tau_analysis.h"
 
 // A permutation p-value for one set: the list scores are permuted among the
@@ -18,4 +19,7 @@ struct permutation_p {
     bool exact = false;
 };
 
-permutation_p permutation_test(const std::string& set_name, const set_ranks& r, const std::vector<double>& pps);
+// Draws follow o.seed and the set's name, so the p-value does not depend on
+// the thread that tests the set.
+permutation_p permutation_pvalue(const std::string& set_name, const set_ranks& r, const std::vector<double>& pps,
+                                const run_options& o);

@@ -1,9 +1,8 @@
-#include "permutation/permutation_test.h"
+#include "permutation/permutation_p.h"
 
 #include <algorithm>
 #include <numeric>
 
-#include "config/config.h"
 #include "permutation/counter_rng.h"
 #include "permutation/null_statistic.h"
 
@@ -23,15 +22,16 @@ static long long orderings_within(int n, long long limit) {
     return f;
 }
 
-permutation_p permutation_test(const std::string& set_name, const set_ranks& r, const std::vector<double>& pps) {
+permutation_p permutation_pvalue(const std::string& set_name, const set_ranks& r, const std::vector<double>& pps,
+                                const run_options& o) {
     null_model m;
-    make_null_model(r, pps, wt_kind, m);
+    make_null_model(r, pps, r.method, m);
     null_scratch scratch;
     std::vector<int> pairing(m.n);
     std::iota(pairing.begin(), pairing.end(), 0);
     double observed = null_statistic(m, pairing, scratch);
     permutation_p result;
-    long long all = orderings_within(m.n, permutations);
+    long long all = orderings_within(m.n, o.permutations);
     if (all > 0) {
         long long extreme = 0;
         do extreme += at_least(null_statistic(m, pairing, scratch), observed);
@@ -41,9 +41,9 @@ permutation_p permutation_test(const std::string& set_name, const set_ranks& r, 
         result.exact = true;
         return result;
     }
-    std::uint64_t key = set_key(seed, set_name);
+    std::uint64_t key = set_key(o.seed, set_name);
     long long extreme = 0, done = 0;
-    while (done < permutations && extreme < exceed) {
+    while (done < o.permutations && extreme < o.exceed) {
         draw_stream s = permutation_stream(key, static_cast<std::uint64_t>(done));
         random_order(s, pairing);
         extreme += at_least(null_statistic(m, pairing, scratch), observed);

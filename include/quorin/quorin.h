@@ -1,0 +1,108 @@
+#pragma once
+// quorin as a library: gene-set tests by a weighted Kendall rank correlation.
+//
+// Read the gene sets and the rankings (from files, or from records in
+// memory), analyse them with a run_options value, and write the table, the
+// per-gene detail and the report. Nothing here ends the process or keeps
+// state between calls: every function returns a run_error, empty on success,
+// carrying the exact line the command prints for the same fault. Calls on
+// different values may run at once on different threads.
+//
+//     run_options o;                       // the command's defaults
+//     quorin::gene_sets sets;
+//     quorin::rankings list;
+//     if (run_error e = quorin::read_gene_sets("sets.bed", o, sets)) ...
+//     if (run_error e = quorin::read_gene_list("list.txt", o, list)) ...
+//     quorin::analysis a;
+//     if (run_error e = quorin::analyse(sets, list, o, a)) ...
+//     // a.records: one row of the table each, in table order, FDR set
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/error.h"       // run_error
+#include "common/out_file.h"    // remove_temporaries, remove_temporaries_on_signals: for a command's signals
+#include "common/output.h"      // put_line, close_error_line
+#include "common/records.h"     // fstat (a row of the table), fdata (its per-gene detail), test_notes
+#include "common/tables.h"      // set_table, score_matrix, read_counts
+#include "config/options.h"     // command_line, run_files, usage_line
+#include "config/run_options.h" // run_options, weighting, fdr_method
+
+namespace quorin {
+
+const char* version();
+
+// Every gene set, as the gene-set reader leaves it: records below -g
+// dropped, the later record of a gene kept, scores treated by -r.
+struct gene_sets {
+    set_table table;
+    read_counts counts;
+    std::string file;  // as messages and the report name it
+};
+
+// One gene list (a ranking of one unnamed column) or the rankings of a
+// matrix (--lists), as the readers leave them.
+struct rankings {
+    score_matrix matrix;
+    read_counts counts;
+    std::string file;
+};
+
+// The result of one analysis: the table's rows in table order with their
+// FDR, and what --verbose tells of the sets left out.
+struct analysis {
+    std::vector<struct fstat> records;
+    test_notes notes;
+};
+
+// The command line as the command takes it; fails with the line the command
+// prints for a bad value. Uses getopt_long: one parse at a time per process.
+run_error parse_command_line(int argc, char** argv, command_line& c);
+
+// From files ("-" is standard input; gzip and BGZF are read as such).
+run_error read_gene_sets(const std::string& path, const run_options& o, gene_sets& out);
+run_error read_gene_list(const std::string& path, const run_options& o, rankings& out);
+run_error read_rankings_matrix(const std::string& path, const run_options& o, rankings& out);
+
+// From memory, through the same readers as files: set k holds gene k with
+// score k. A name that a file could not hold (a tab, a line break, or for
+// sets "; " and for genes "|" or "; ") fails with its row.
+run_error gene_sets_from_records(const std::vector<std::string>& sets, const std::vector<std::string>& genes,
+                                 const std::vector<double>& scores, const run_options& o, gene_sets& out);
+// A gene list: gene k scores score k; a gene given twice keeps its later score.
+run_error gene_list_from_pairs(const std::vector<std::string>& genes, const std::vector<double>& scores,
+                               const run_options& o, rankings& out);
+// Rankings side by side: the score of gene g in ranking k is
+// values[k * genes.size() + g]; NaN leaves the gene out of that ranking.
+run_error rankings_from_matrix(const std::vector<std::string>& names, const std::vector<std::string>& genes,
+                               const std::vector<double>& values, const run_options& o, rankings& out);
+
+// Tests every set against every ranking. `each` sees each record as it is
+// finished, one at a time (the command streams them with -o). With o.dump or
+// a report, the records that can reach the detail file or the report keep
+// their detail. Once *cancel is true, the workers take no more sets and the
+// analysis fails with "interrupted" (another thread sets it: Ctrl-C).
+run_error analyse(const gene_sets& sets, const rankings& list, const run_options& o, analysis& out,
+                  const std::function<void(const struct fstat&)>& each = nullptr,
+                  const std::atomic<bool>* cancel = nullptr);
+
+// The lines that -o streams as the records are finished: the header, and a
+// record, both without the FDR column.
+std::string record_header(const run_options& o);
+std::string record_line(const struct fstat& s, const run_options& o, const rankings& list);
+
+// Writers: "" for standard output where the command allows it.
+run_error write_table(const std::string& path, const analysis& a, const rankings& list, const run_options& o);
+run_error write_detail(const std::string& path, const analysis& a, const rankings& list, const run_options& o);
+run_error write_report(const std::string& path, const analysis& a, const gene_sets& sets, const rankings& list,
+                       const run_options& o, const std::vector<std::string>& command,
+                       const std::string& output_file, const std::string& detail_file);
+
+// What --verbose prints on standard error after reading and after testing.
+std::vector<std::string> reading_notes(const gene_sets& sets, const rankings& list, const run_options& o);
+std::vector<std::string> testing_notes(const gene_sets& sets, const analysis& a, const run_options& o);
+
+}  // namespace quorin

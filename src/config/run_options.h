@@ -1,0 +1,38 @@
+#pragma once
+#include <climits>
+#include <string>
+
+enum class fdr_method { position, bh };
+
+// wt_method as the tests read it, parsed once when it is set.
+enum class weighting { both, list, set, unknown };
+
+// The settings of one run, with their defaults. The option parser fills one;
+// the readers, the tests, the writers and the report are handed it.
+struct run_options {
+    double tscore = 10.0;          // -g: records of the gene-set file scored below it are dropped
+    int thread_n = 1;              // -t
+    bool mute = true;              // no -o: the table goes to standard output at the end
+    bool auto_p = false;           // -p: five PP values, the smallest p-value kept
+    bool dump = false;             // -d given
+    std::string report_file;       // --report; empty: no report
+    std::string wt_method = "1";   // -w, as given
+    weighting wt_kind = weighting::both;
+    std::string adj_method = "11"; // -r: two characters, the set's and the list's score treatment
+
+    // Extensions, each off unless its option is given.
+    fdr_method fdr_kind = fdr_method::position;  // --fdr
+    int min_size = 1;               // --min-size: fewest paired genes a tested set has
+    int max_size = INT_MAX;         // --max-size: most paired genes a tested set has
+    bool size_column = false;       // --size
+    int digits = 6;                 // --digits: significant digits of the numbers written
+    bool verbose = false;           // --verbose
+    long long permutations = 0;     // --permutations: 0 for the analytic p-value
+    long long exceed = 20;          // --exceed: the sequential stop
+    unsigned long long seed = 1;    // --seed
+    bool many_lists = false;        // --lists
+    bool progress_bar = false;      // --progress: a bar on standard error when it is a terminal
+};
+
+// Sets wt_method and the wt_kind it reads as.
+void set_wt_method(run_options& o, const std::string& method);

@@ -1,0 +1,226 @@
+// The library's edge: every public function runs its work inside `guarded`,
+// which turns what the layers below throw into the returned error.
+#include "quorin/quorin.h"
+
+#include <cmath>
+#include <cstdio>
+#include <utility>
+
+#include "common/output.h"
+#include "diagnostics/diagnostics.h"
+#include "driver/driver.h"
+#include "input/gene_list.h"
+#include "input/gene_matrix.h"
+#include "input/gene_sets.h"
+#include "report/page.h"
+#include "results/adjust.h"
+#include "results/detail.h"
+#include "results/table.h"
+
+namespace quorin {
+
+template <class Work>
+static run_error guarded(Work work) {
+    try {
+        work();
+    } catch (...) {
+        return caught_error();
+    }
+    return run_error();
+}
+
+const char* version() { return QUORIN_VERSION; }
+
+run_error parse_command_line(int argc, char** argv, command_line& c) {
+    return guarded([&] { c = take_options(argc, argv); });
+}
+
+run_error read_gene_sets(const std::string& path, const run_options& o, gene_sets& out) {
+    return guarded([&] {
+        out = gene_sets();
+        out.file = path;
+        out.table = read_vemo_dataset_bed(path, o, out.counts);
+    });
+}
+
+run_error read_gene_list(const std::string& path, const run_options& o, rankings& out) {
+    return guarded([&] {
+        out = rankings();
+        out.file = path;
+        out.matrix = matrix_from_list(read_rank_data(path, o, out.counts));
+    });
+}
+
+run_error read_rankings_matrix(const std::string& path, const run_options& o, rankings& out) {
+    return guarded([&] {
+        out = rankings();
+        out.file = path;
+        out.matrix = read_list_matrix(path, o, out.counts);
+    });
+}
+
+// Records in memory become the text of a file, read by the file's reader,
+// so that they are taken by exactly its rules. %.17g gives back the same
+// double when read.
+static void add_number(std::string& text, double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.17g", v);
+    text += buf;
+}
+
+// A name that the file format could not carry.
+static void check_name(const char* what, std::size_t row, const std::string& name, const char* also_bad) {
+    const char* why = name.empty()                                         ? "is empty"
+                      : name.find_first_of("\t\n\r") != std::string::npos  ? "holds a tab or a line break"
+                      : also_bad && name.find(also_bad) != std::string::npos ? also_bad
+                                                                              : nullptr;
+    if (!why) return;
+    std::string reason = why == also_bad ? std::string("holds \"") + also_bad + "\"" : why;
+    fail("wrong " + std::string(what) + " in row " + std::to_string(row + 1) + ": '" + name + "' " + reason);
+}
+
+static file_bytes text_bytes(const std::string& text) {
+    file_bytes bytes;
+    bytes.buffer.reserve(text.size() + 1);
+    text.copy(bytes.buffer.data, text.size());
+    bytes.buffer.size = text.size();
+    bytes.text = std::string_view(bytes.buffer.data, bytes.buffer.size);
+    return bytes;
+}
+
+static void same_lengths(std::size_t a, std::size_t b, const char* what) {
+    if (a != b)
+        fail(std::string("wrong input: ") + what + " differ in length (" + std::to_string(a) + " and " +
+             std::to_string(b) + ")");
+}
+
+run_error gene_sets_from_records(const std::vector<std::string>& sets, const std::vector<std::string>& genes,
+                                 const std::vector<double>& scores, const run_options& o, gene_sets& out) {
+    return guarded([&] {
+        same_lengths(sets.size(), genes.size(), "set names and gene names");
+        same_lengths(genes.size(), scores.size(), "gene names and scores");
+        std::string text;
+        for (std::size_t k = 0; k < sets.size(); ++k) {
+            check_name("set name", k, sets[k], "; ");
+            check_name("gene name", k, genes[k], "; ");
+            check_name("gene name", k, genes[k], "|");
+            // The gene-set line: the name field "set; .|gene" and the score in the fifth field.
+            text += ".\t0\t0\t" + sets[k] + "; .|" + genes[k] + '\t';
+            add_number(text, scores[k]);
+            text += "\t.\n";
+        }
+        out = gene_sets();
+        out.file = "records";
+        out.table = read_set_bytes(text_bytes(text), o, out.counts);
+    });
+}
+
+// A gene that the list and matrix readers would take for a comment.
+static void check_gene(std::size_t row, const std::string& gene) {
+    check_name("gene name", row, gene, nullptr);
+    if (gene[0] == '#') fail("wrong gene name in row " + std::to_string(row + 1) + ": '" + gene + "' begins with #");
+}
+
+run_error gene_list_from_pairs(const std::vector<std::string>& genes, const std::vector<double>& scores,
+                               const run_options& o, rankings& out) {
+    return guarded([&] {
+        same_lengths(genes.size(), scores.size(), "gene names and scores");
+        std::string text;
+        for (std::size_t k = 0; k < genes.size(); ++k) {
+            check_gene(k, genes[k]);
+            text += genes[k] + '\t';
+            add_number(text, scores[k]);
+            text += '\n';
+        }
+        out = rankings();
+        out.file = "pairs";
+        out.matrix = matrix_from_list(read_list_bytes(text_bytes(text), o, out.counts));
+    });
+}
+
+run_error rankings_from_matrix(const std::vector<std::string>& names, const std::vector<std::string>& genes,
+                               const std::vector<double>& values, const run_options& o, rankings& out) {
+    return guarded([&] {
+        same_lengths(values.size(), names.size() * genes.size(), "the values and rankings times genes");
+        std::string text = "gene";
+        for (std::size_t k = 0; k < names.size(); ++k) {
+            check_name("ranking name", k, names[k], nullptr);
+            text += '\t' + names[k];
+        }
+        text += '\n';
+        for (std::size_t g = 0; g < genes.size(); ++g) {
+            check_gene(g, genes[g]);
+            text += genes[g];
+            for (std::size_t k = 0; k < names.size(); ++k) {
+                double v = values[k * genes.size() + g];
+                text += '\t';
+                if (std::isnan(v))
+                    text += "NA";
+                else
+                    add_number(text, v);
+            }
+            text += '\n';
+        }
+        out = rankings();
+        out.file = "matrix";
+        out.matrix = read_matrix_bytes(text_bytes(text), out.file, o, out.counts);
+    });
+}
+
+run_error analyse(const gene_sets& sets, const rankings& list, const run_options& o, analysis& out,
+                  const std::function<void(const struct fstat&)>& each, const std::atomic<bool>* cancel) {
+    return guarded([&] {
+        out = analysis();
+        out.records = performe_threading(sets.table, list.matrix, o, out.notes, each, cancel);
+        adjust_p_values(out.records, o.fdr_kind);
+    });
+}
+
+std::string record_header(const run_options& o) { return result_header(o); }
+
+std::string record_line(const struct fstat& s, const run_options& o, const rankings& list) {
+    return result_fields(s, o, list.matrix.names);
+}
+
+run_error write_table(const std::string& path, const analysis& a, const rankings& list, const run_options& o) {
+    return guarded([&] {
+        if (path.empty())
+            print_result(a.records, o, list.matrix.names);
+        else
+            save_result(path, a.records, o, list.matrix.names);
+    });
+}
+
+run_error write_detail(const std::string& path, const analysis& a, const rankings& list, const run_options& o) {
+    return guarded([&] { save_data(path, a.records, o, list.matrix.names); });
+}
+
+run_error write_report(const std::string& path, const analysis& a, const gene_sets& sets, const rankings& list,
+                       const run_options& o, const std::vector<std::string>& command,
+                       const std::string& output_file, const std::string& detail_file) {
+    return guarded([&] {
+        report_run run;
+        run.args = command;
+        run.gene_set_file = sets.file;
+        run.gene_list_file = list.file;
+        run.output_file = output_file;
+        run.detail_file = detail_file;
+        run.sets_read = set_count(sets.table);
+        run.genes_read = list.matrix.genes.size();
+        run.set_lines = static_cast<long long>(sets.counts.lines);
+        run.list_lines = static_cast<long long>(list.counts.lines);
+        run.date = run_date();
+        run.options = o;
+        save_report(path, run, a.records);
+    });
+}
+
+std::vector<std::string> reading_notes(const gene_sets& sets, const rankings& list, const run_options& o) {
+    return ::reading_notes(sets.file, list.file, sets.counts, list.counts, sets.table, list.matrix, o);
+}
+
+std::vector<std::string> testing_notes(const gene_sets& sets, const analysis& a, const run_options& o) {
+    return ::testing_notes(a.notes, a.records, set_count(sets.table), o);
+}
+
+}  // namespace quorin
