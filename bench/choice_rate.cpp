@@ -10,33 +10,43 @@
 #include <cstdlib>
 #include <vector>
 
-#include "config/config.h"
-#include "config/options.h"
-#include "input/gene_list.h"
-#include "input/gene_matrix.h"
-#include "input/gene_sets.h"
 #include "input/overlap.h"
+#include "quorin/quorin.h"
 #include "stats/tau_analysis.h"
 
+// A bad option or file ends the run with its message, as quorin does.
+static void check(const run_error& e) {
+    if (!e) return;
+    std::fprintf(e.on_stderr ? stderr : stdout, "%s\n", e.text().c_str());
+    std::exit(1);
+}
+
 int main(int argc, char** argv) {
-    run_files files;
-    take_options(argc, argv, files);
-    read_vemo_dataset_bed(files.gene_set);
-    read_rank_data(files.gene_list);
-    matrix_from_list();
+    command_line c;
+    check(quorin::parse_command_line(argc, argv, c));
+    if (c.stop_status >= 0) {
+        std::printf("%s\n", c.stop_text.c_str());
+        return c.stop_status;
+    }
+    const run_options& o = c.options;
+    quorin::gene_sets sets;
+    quorin::rankings list;
+    check(quorin::read_gene_sets(c.files.gene_set, o, sets));
+    check(quorin::read_gene_list(c.files.gene_list, o, list));
+    const set_table& table = sets.table;
     std::vector<std::uint32_t> rows;
-    gene_rows(vemo_set, list_matrix, rows);
+    gene_rows(table, list.matrix, rows);
     std::vector<double> pps;
     for (int j = 0; j < 5; ++j) pps.push_back(0.8 - static_cast<double>(j) * 0.15);
     std::size_t tested = 0, single = 0, passes = 0, genes = 0;
     std::vector<std::size_t> by_count(pps.size() + 1, 0);
-    for (std::size_t k = 0; k < set_count(vemo_set); ++k) {
+    for (std::size_t k = 0; k < set_count(table); ++k) {
         std::vector<std::uint32_t> genes_paired;
         std::vector<double> x, y;
-        overlap_set(vemo_set, k, rows, list_matrix, 0, genes_paired, x, y);
+        overlap_set(table, k, rows, list.matrix, 0, genes_paired, x, y);
         if (x.empty()) continue;
         set_ranks r;
-        prepare_ranks(x, y, r);
+        prepare_ranks(x, y, o.wt_kind, r);
         std::vector<tau_test> tests;
         std::vector<std::vector<double>> weights;
         deciding_tau_tests(r, pps, tests, weights);
@@ -46,7 +56,7 @@ int main(int argc, char** argv) {
         passes += tests.size();
         ++by_count[tests.size()];
         if (tests.size() > 1) {
-            std::printf("more_than_one\t%s", vemo_set.names[k].c_str());
+            std::printf("more_than_one\t%s", table.names[k].c_str());
             for (const tau_test& t : tests) std::printf("\t%g:%.17g", t.pp, t.p_value);
             std::printf("\n");
         }

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "common/records.h"
-#include "config/config.h"
+#include "config/run_options.h"
 #include "reference.h"
 #include "stats/pair_pass_internal.h"
 #include "stats/ranks.h"
@@ -102,7 +102,7 @@ const pass_input& pass_input_of(int n, double pp, int v) {
     if (it != cache.end()) return it->second;
     const paired_scores& s = scores_of(n, v);
     pass_input in;
-    prepare_ranks(s.x, s.y, in.ranks);
+    prepare_ranks(s.x, s.y, weighting::both, in.ranks);
     method1_weights(in.ranks, pp, in.weights);
     floats_in_pair_order(in.weights, in.ranks.layout, in.f);
     in.shift = exact_shift(in.f);
@@ -162,12 +162,11 @@ void bm_lexsort(benchmark::State& state, lexsort_fn sort) {
 // straightforward tests make them with the exchange sorts.
 void bm_prepare_fast(benchmark::State& state) {
     auto all = all_scores(static_cast<int>(state.range(0)));
-    wt_method = "1";
     set_ranks r;
     int v = 0;
     for (auto _ : state) {
         const paired_scores& s = *all[next(v, all)];
-        prepare_ranks(s.x, s.y, r);
+        prepare_ranks(s.x, s.y, weighting::both, r);
         benchmark::DoNotOptimize(r.layout.order.data());
     }
 }
@@ -302,14 +301,14 @@ void bm_pass_chosen(benchmark::State& state, double pp) {
 
 void bm_test_fast(benchmark::State& state) {
     auto all = all_scores(static_cast<int>(state.range(0)));
-    wt_method = "1";
+    const run_options options;  // -w 1
     double tau, estimate, p;
     char dir;
     fdata record;
     int v = 0;
     for (auto _ : state) {
         const paired_scores& s = *all[next(v, all)];
-        one_tau_analysis(s.x, s.y, 0.5, tau, estimate, p, dir, record);
+        one_tau_analysis(options, s.x, s.y, 0.5, tau, estimate, p, dir, record);
         benchmark::DoNotOptimize(p);
     }
 }
@@ -330,7 +329,6 @@ void bm_test_reference(benchmark::State& state) {
 
 void bm_five_fast(benchmark::State& state) {
     auto all = all_scores(static_cast<int>(state.range(0)));
-    wt_method = "1";
     std::vector<double> pps = five_pps();
     set_ranks r;
     std::vector<tau_test> tests;
@@ -338,7 +336,7 @@ void bm_five_fast(benchmark::State& state) {
     int v = 0;
     for (auto _ : state) {
         const paired_scores& s = *all[next(v, all)];
-        prepare_ranks(s.x, s.y, r);
+        prepare_ranks(s.x, s.y, weighting::both, r);
         tau_tests(r, pps, tests, weights);
         benchmark::DoNotOptimize(tests.data());
     }
@@ -348,21 +346,20 @@ void bm_five_fast(benchmark::State& state) {
 // whose best path it is (the row-by-row pass runs only on AVX-512).
 void five_on_path(pair_path path, const paired_scores& s, const std::vector<double>& pps, set_ranks& r,
                   std::vector<tau_test>& tests, std::vector<std::vector<double>>& weights) {
-    prepare_ranks(s.x, s.y, r);
+    prepare_ranks(s.x, s.y, weighting::both, r);
     tau_tests(r, pps, tests, weights, path);
 }
 
 void bm_five_on_path(benchmark::State& state, pair_path path) {
     auto all = all_scores(static_cast<int>(state.range(0)));
     if (!pair_path_supported(path)) return state.SkipWithError("path not supported on this machine");
-    wt_method = "1";
     std::vector<double> pps = five_pps();
     set_ranks r;
     std::vector<tau_test> tests, library;
     std::vector<std::vector<double>> weights;
     for (int c = 0; c < checked; ++c) {
         const paired_scores* s = all[c];
-        prepare_ranks(s->x, s->y, r);
+        prepare_ranks(s->x, s->y, weighting::both, r);
         tau_tests(r, pps, library, weights);
         five_on_path(path, *s, pps, r, tests, weights);
         for (std::size_t k = 0; k < pps.size(); ++k)
@@ -491,27 +488,26 @@ void bm_one_p_set(benchmark::State& state, bool chosen) {
     int n = static_cast<int>(state.range(0));
     std::vector<const paired_scores*> all;
     for (int v = 0; v < p_set_variants(n); ++v) all.push_back(&scores_of(n, v));
-    set_wt_method("1");
     std::vector<double> pps = five_pps();
     set_ranks r;
     std::vector<tau_test> tests, five;
     std::vector<std::vector<double>> weights;
     double single = 0;
     for (int c = 0; c < 2; ++c) {
-        prepare_ranks(all[c]->x, all[c]->y, r);
+        prepare_ranks(all[c]->x, all[c]->y, weighting::both, r);
         tau_tests(r, pps, five, weights);
         deciding_tau_tests(r, pps, tests, weights);
         if (kept_of(tests) != kept_of(five)) return state.SkipWithError("the chosen tests keep another record");
     }
     for (const paired_scores* s : all) {
-        prepare_ranks(s->x, s->y, r);
+        prepare_ranks(s->x, s->y, weighting::both, r);
         deciding_tau_tests(r, pps, tests, weights);
         single += tests.size() == 1;
     }
     int v = 0;
     for (auto _ : state) {
         const paired_scores& s = *all[next(v, all)];
-        prepare_ranks(s.x, s.y, r);
+        prepare_ranks(s.x, s.y, weighting::both, r);
         if (chosen)
             deciding_tau_tests(r, pps, tests, weights);
         else
@@ -527,13 +523,12 @@ void bm_p_ranges(benchmark::State& state) {
     int n = static_cast<int>(state.range(0));
     std::vector<const paired_scores*> all;
     for (int v = 0; v < p_set_variants(n); ++v) all.push_back(&scores_of(n, v));
-    set_wt_method("1");
     std::vector<double> pps = five_pps();
     std::vector<set_ranks> r(all.size());
     std::vector<std::vector<std::vector<double>>> weights(all.size());
     std::vector<tau_test> tests;
     for (std::size_t v = 0; v < all.size(); ++v) {
-        prepare_ranks(all[v]->x, all[v]->y, r[v]);
+        prepare_ranks(all[v]->x, all[v]->y, weighting::both, r[v]);
         tau_tests(r[v], pps, tests, weights[v]);
     }
     std::vector<value_range> ranges;

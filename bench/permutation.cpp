@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "config/config.h"
+#include "config/run_options.h"
 #include "permutation/counter_rng.h"
 #include "permutation/null_statistic.h"
 #include "stats/tau_analysis.h"
@@ -19,7 +19,7 @@ static void permutation(benchmark::State& state, int pp_count) {
     }
     for (int j = 0; j < pp_count; ++j) pps.push_back(pp_count == 1 ? 0.5 : 0.8 - j * 0.15);
     set_ranks r;
-    prepare_ranks(x, y, r);
+    prepare_ranks(x, y, weighting::both, r);
     null_model m;
     make_null_model(r, pps, weighting::both, m);
     null_scratch s;

@@ -1,6 +1,7 @@
 #pragma once
-// Catches what a call writes to standard output (the readers' messages), by
-// pointing file descriptor 1 at an in-memory file while it runs.
+// Catches what a call writes to standard output, by pointing file descriptor
+// 1 at an in-memory file while it runs: the library returns its errors and
+// must write nothing itself.
 #include <sys/mman.h>
 #include <unistd.h>
 

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "common/records.h"
-#include "config/config.h"
+#include "config/run_options.h"
 #include "same_as_reference.h"
 #include "stats/tau_analysis.h"
 
@@ -73,12 +73,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         vec_x.push_back(value_of(data[i]));
         vec_y.push_back(value_of(data[i + 1]));
     }
-    set_wt_method(method);
+    run_options o;
+    set_wt_method(o, method);
 
-    check_one_test(vec_x, vec_y, pp, method);
+    check_one_test(o, vec_x, vec_y, pp, method);
 
     set_ranks r;
-    prepare_ranks(vec_x, vec_y, r);
+    prepare_ranks(vec_x, vec_y, o.wt_kind, r);
     std::vector<tau_test> tests;
     std::vector<std::vector<double>> each_weights;
     tau_tests(r, pps, tests, each_weights);

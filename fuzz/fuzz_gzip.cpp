@@ -1,9 +1,9 @@
 // The decompressing reader: the fuzz input's text is compressed as one gzip
 // member, as several members or as BGZF, possibly damaged, and read by the
 // gene-list reader on 1 to 3 threads. Undamaged, it must give exactly what
-// reading the plain text gives (the same table, or the same message and exit
-// status). Damaged, it gives that too (a changed byte the format does not
-// check, such as the time stamp) or the compressed-file message, exit 1.
+// reading the plain text gives (the same table, or the same error). Damaged,
+// it gives that too (a changed byte the format does not check, such as the
+// time stamp) or the compressed-file error.
 //
 // Input: byte 0 the form (low 2 bits: one member, members, BGZF, the text
 // itself as the file) and the compression level; byte 1 the damage (below 128
@@ -15,13 +15,10 @@
 #include <utility>
 #include <vector>
 
-#include "capture.h"
-#include "config/config.h"
-#include "exit_guard.h"
 #include "gzip_writer.h"
-#include "input/gene_list.h"
 #include "input_file.h"
 #include "model_readers.h"
+#include "quorin/quorin.h"
 
 // The compressed file, and where each member ends in it and in the text.
 struct compressed_file {
@@ -53,18 +50,18 @@ static compressed_file compressed(const std::string& text, int form, int level, 
 }
 
 struct read_outcome {
-    int status;
-    std::string out;
-    gene_table genes;
+    run_error error;
+    std::vector<std::pair<std::string, double>> genes;
     std::string name;
 };
 
-static read_outcome read_list(const std::string& bytes) {
+static read_outcome read_list(const std::string& bytes, const run_options& o) {
     const std::string& name = input_file(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     read_outcome r;
     r.name = name;
-    r.out = capture_stdout([&] { r.status = run_guarded([&] { read_rank_data(name); }); });
-    if (r.status == -1) r.genes = rank_data;
+    quorin::rankings list;
+    r.error = quorin::read_gene_list(name, o, list);
+    if (!r.error) r.genes = model::list_of(list.matrix);
     return r;
 }
 
@@ -72,14 +69,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (size < 4) return 0;
     int form = data[0] & 3, level = 1 + (data[0] >> 2) % 12;
     bool damaged = data[1] >= 128, cut = data[1] & 64;
-    thread_n = 1 + data[1] % 3;
+    run_options o;
+    o.thread_n = 1 + data[1] % 3;
     std::size_t position = data[2] << 8 | data[3];
     std::string text(reinterpret_cast<const char*>(data + 4), size - 4);
-    adj_method = "11";
 
-    if (form == 3) {  // the bytes as they are: any end but a crash or a signal
-        read_outcome r = read_list(text);
-        if (r.status != -1 && r.status != 1) std::abort();
+    if (form == 3) {  // the bytes as they are: a table or an error, but no crash
+        read_list(text, o);
         return 0;
     }
     compressed_file made = compressed(text, form, level, position);
@@ -101,23 +97,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
             file[position] = static_cast<char>(file[position] ^ (1 + data[1] % 255));
         }
     }
-    read_outcome got = read_list(file);
+    read_outcome got = read_list(file, o);
     // Text that itself starts with the magic bytes reads as gzip when it is
     // the file, but as text once decompressed (one layer only): there is
     // nothing to compare it with but the way the run ends.
     if (want_text.size() >= 2 && static_cast<unsigned char>(want_text[0]) == 0x1f &&
-        static_cast<unsigned char>(want_text[1]) == 0x8b) {
-        if (got.status != -1 && got.status != 1) std::abort();
+        static_cast<unsigned char>(want_text[1]) == 0x8b)
         return 0;
-    }
-    read_outcome plain = read_list(want_text);
-    bool same = got.status == plain.status && got.out == plain.out && model::same_genes(got.genes, plain.genes);
+    read_outcome plain = read_list(want_text, o);
+    bool same = bool(got.error) == bool(plain.error) && got.error.text() == plain.error.text() &&
+                got.error.on_stderr == plain.error.on_stderr && model::same_genes(got.genes, plain.genes);
     if (whole && !same) std::abort();
     // Damage to the first two bytes leaves no magic bytes: the file is then
     // read as text, like any other.
     if (damaged && !same && position >= 2) {
-        const std::string message = "Sorry, couldn't read compressed file " + got.name + ": corrupt or truncated data\n";
-        if (got.status != 1 || got.out != message) std::abort();
+        const std::string message = "Sorry, couldn't read compressed file " + got.name + ": corrupt or truncated data";
+        if (got.error.text() != message || got.error.on_stderr) std::abort();
     }
     return 0;
 }

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "common/records.h"
-#include "config/config.h"
+#include "config/run_options.h"
 #include "same_as_reference.h"
 #include "stats/tau_analysis.h"
 
@@ -97,16 +97,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         std::size_t at = (static_cast<std::size_t>(data[i]) * 131 + i) % n;
         (data[i + 1] & 0x10 ? vec_y : vec_x)[at] = special(data[i + 1]);
     }
-    set_wt_method(method);
+    run_options o;
+    set_wt_method(o, method);
 
-    reference_test ref = check_one_test(vec_x, vec_y, pp, method);
+    reference_test ref = check_one_test(o, vec_x, vec_y, pp, method);
 
     // The five tests of automatic PP selection share their pair passes; each
     // must equal the test at its PP value alone, which matches the reference
     // at the PP value of this input (the reference's quadratic sorts and pass
     // at all five would cost seconds per input at this size).
     set_ranks r;
-    prepare_ranks(vec_x, vec_y, r);
+    prepare_ranks(vec_x, vec_y, o.wt_kind, r);
     std::vector<tau_test> tests, alone;
     std::vector<std::vector<double>> each_weights, alone_weights;
     tau_tests(r, pps, tests, each_weights);

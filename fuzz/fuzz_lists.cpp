@@ -1,8 +1,8 @@
 // The matrix of rankings on arbitrary file contents: when it reads, every
 // ranking pairs every gene set exactly as a gene list holding only that
 // ranking's column does (the lines where it has a value, in file order); a
-// matrix that does not read ends the run with status 1 and one message. The
-// first byte chooses the treatment (input_file.h).
+// matrix that does not read fails with a message of one line. The library
+// writes nothing itself. The first byte chooses the treatment (input_file.h).
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -10,12 +10,9 @@
 #include <vector>
 
 #include "capture.h"
-#include "config/config.h"
-#include "exit_guard.h"
-#include "input/gene_list.h"
-#include "input/gene_matrix.h"
 #include "input/overlap.h"
 #include "input_file.h"
+#include "quorin/quorin.h"
 
 static std::vector<std::string> fields_of(const std::string& line) {
     std::vector<std::string> fields;
@@ -67,15 +64,19 @@ static set_table one_set(const std::map<std::string, double>& genes) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
     char treatment = treatment_of(data[0]);
-    adj_method = std::string("1") + treatment;
+    run_options o;
+    o.adj_method = std::string("1") + treatment;
     std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
-    int status = 0;
-    std::string out = capture_stdout([&] { status = run_guarded([&] { read_list_matrix(input_file(data + 1, size - 1)); }); });
-    if (status != -1) {
-        if (status != 1 || out.empty() || out.back() != '\n' || out.find('\n') != out.size() - 1) std::abort();
+    quorin::rankings read;
+    run_error e;
+    std::string out = capture_stdout([&] { e = quorin::read_rankings_matrix(input_file(data + 1, size - 1), o, read); });
+    if (!out.empty()) std::abort();
+    if (e) {
+        std::string line = e.text();
+        if (line.empty() || line.find('\n') != std::string::npos || e.on_stderr) std::abort();
         return 0;
     }
-    score_matrix matrix = list_matrix;
+    const score_matrix& matrix = read.matrix;
     // One gene set holding every gene of the matrix, and one that is not.
     std::map<std::string, double> genes;
     double score = 1;
@@ -86,15 +87,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     gene_rows(set, matrix, rows);
     for (std::size_t k = 0; k < matrix.names.size(); ++k) {
         std::string list = column_as_list(text, k);
-        std::string list_out = capture_stdout([&] { status = run_guarded([&] { read_rank_data(input_file(
-            reinterpret_cast<const uint8_t*>(list.data()), list.size())); }); });
-        if (status != -1) std::abort();  // every line of the column has a gene and a value
-        matrix_from_list();
+        quorin::rankings one;
+        if (quorin::read_gene_list(input_file(reinterpret_cast<const uint8_t*>(list.data()), list.size()), o, one))
+            std::abort();  // every line of the column has a gene and a value
         std::vector<std::uint32_t> alone, g1, g2;
-        gene_rows(set, list_matrix, alone);
+        gene_rows(set, one.matrix, alone);
         std::vector<double> x1, y1, x2, y2;
         overlap_set(set, 0, rows, matrix, k, g1, x1, y1);
-        overlap_set(set, 0, alone, list_matrix, 0, g2, x2, y2);
+        overlap_set(set, 0, alone, one.matrix, 0, g2, x2, y2);
         if (g1 != g2 || x1 != x2) std::abort();
         for (std::size_t i = 0; i < y1.size(); ++i)
             if (std::memcmp(&y1[i], &y2[i], sizeof(double)) != 0) std::abort();

@@ -8,7 +8,10 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "common/tables.h"
 
 namespace model {
 
@@ -103,6 +106,19 @@ bool same_genes(const A& a, const B& b) {
     for (auto j = b.begin(); j != b.end(); ++i, ++j)
         if (i->first != j->first || std::memcmp(&i->second, &j->second, sizeof(double)) != 0) return false;
     return true;
+}
+
+// A gene list as the library returns it, a matrix of one unnamed ranking
+// holding every gene: its rows, in order. Any other shape aborts.
+inline std::vector<std::pair<std::string, double>> list_of(const score_matrix& m) {
+    std::size_t n = m.genes.size();
+    if (m.names != std::vector<std::string>{""} || m.values.size() != n || m.present.size() != n) std::abort();
+    std::vector<std::pair<std::string, double>> genes;
+    for (std::size_t g = 0; g < n; ++g) {
+        if (!m.present[g]) std::abort();
+        genes.emplace_back(m.genes[g], m.values[g]);
+    }
+    return genes;
 }
 
 }  // namespace model

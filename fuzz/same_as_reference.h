@@ -42,14 +42,14 @@ inline bool same_test(const tau_test& t, const std::vector<double>& weights, con
            same(weights, r.weights);
 }
 
-// Runs both tests with the weighting method already set; aborts when they
+// Runs both tests with the weighting method, also set in o; aborts when they
 // differ. Returns the reference's result for further checks.
-inline reference_test check_one_test(const std::vector<double>& vec_x, const std::vector<double>& vec_y, double pp,
-                                     const char* method) {
+inline reference_test check_one_test(const run_options& o, const std::vector<double>& vec_x,
+                                     const std::vector<double>& vec_y, double pp, const char* method) {
     double tau, estimate, p_value;
     char dir;
     fdata record;
-    one_tau_analysis(vec_x, vec_y, pp, tau, estimate, p_value, dir, record);
+    one_tau_analysis(o, vec_x, vec_y, pp, tau, estimate, p_value, dir, record);
     reference_test r = reference_at(vec_x, vec_y, pp, method);
     if (!same(tau, r.tau) || !same(estimate, r.estimate) || !same(p_value, r.p_value) || dir != r.dir) std::abort();
     if (record.rank_x != r.rank_x || record.rank_y != r.rank_y || !same(record.weights, r.weights)) std::abort();

@@ -4,21 +4,23 @@
 #include <string>
 #include <vector>
 
-#include "config/config.h"
-#include "config/options.h"
+#include "quorin/quorin.h"
 
 // Runs the option handling on the words after the program name.
-static run_files take(std::vector<std::string> words) {
+static run_error take_error(std::vector<std::string> words, command_line& c) {
     words.insert(words.begin(), "quorin");
     std::vector<char*> argv;
     for (auto& w : words) argv.push_back(&w[0]);
     argv.push_back(nullptr);
-    run_files files;
-    take_options(static_cast<int>(words.size()), argv.data(), files);
-    return files;
+    return quorin::parse_command_line(static_cast<int>(words.size()), argv.data(), c);
 }
 
-static void reset() { reset_run_config(); }
+static command_line take(std::vector<std::string> words) {
+    command_line c;
+    run_error e = take_error(words, c);
+    EXPECT_FALSE(e) << e.text();
+    return c;
+}
 
 // The long options as they were before the long-only ones came: every prefix
 // that named one of them alone must still name the same option.
@@ -38,16 +40,18 @@ static bool unique_prefix_before(const std::string& prefix) {
 }
 
 // What the option did, as one comparable text.
-static std::string effect(const run_files& f) {
-    return f.gene_set + "|" + f.gene_list + "|" + std::to_string(tscore) + "|" + adj_method + "|" + wt_method + "|" +
-           std::to_string(auto_p) + "|" + std::to_string(thread_n) + "|" + f.output + "|" + f.outdata;
+static std::string effect(const command_line& c) {
+    const run_files& f = c.files;
+    const run_options& o = c.options;
+    EXPECT_EQ(c.stop_status, -1);
+    return f.gene_set + "|" + f.gene_list + "|" + std::to_string(o.tscore) + "|" + o.adj_method + "|" + o.wt_method +
+           "|" + std::to_string(o.auto_p) + "|" + std::to_string(o.thread_n) + "|" + f.output + "|" + f.outdata;
 }
 
 TEST(Options, EveryAbbreviationAcceptedBeforeStillNamesTheSameOption) {
     int checked = 0;
     for (const old_option& o : old_options) {
         std::string full = o.name;
-        reset();
         std::string want;
         if (o.value) {
             want = effect(take({"--" + full, o.value}));
@@ -59,44 +63,56 @@ TEST(Options, EveryAbbreviationAcceptedBeforeStillNamesTheSameOption) {
             if (!unique_prefix_before(prefix)) continue;
             ++checked;
             if (full == "help") {
-                EXPECT_EXIT(take({"--" + prefix}), testing::ExitedWithCode(0), "") << prefix;
+                command_line c = take({"--" + prefix});
+                EXPECT_EQ(c.stop_status, 0) << prefix;
+                EXPECT_EQ(c.stop_text, usage_line) << prefix;
                 continue;
             }
-            reset();
             // Both ways of giving a value: "--name=value" and "--name value".
             std::string got = o.value ? effect(take({"--" + prefix + "=" + o.value})) : effect(take({"--" + prefix}));
             EXPECT_EQ(got, want) << "--" << prefix;
             if (o.value) {
-                reset();
                 EXPECT_EQ(effect(take({"--" + prefix, o.value})), want) << "--" << prefix;
             }
         }
     }
     EXPECT_GT(checked, 40);  // the prefixes of the ten options, shared ones left out
-    reset();
 }
 
 TEST(Options, LongOnlyOptionsTakeTheirValues) {
-    reset();
-    take({"--fdr=bh", "--min-size", "3", "--max-size=40", "--size", "--digits=9", "--verbose"});
-    EXPECT_EQ(fdr_kind, fdr_method::bh);
-    EXPECT_EQ(min_size, 3);
-    EXPECT_EQ(max_size, 40);
-    EXPECT_TRUE(size_column);
-    EXPECT_EQ(digits, 9);
-    EXPECT_TRUE(verbose);
-    take({"--fdr=position", "--min-size=5", "--max-size=5"});  // equal bounds are a range of one size
-    EXPECT_EQ(fdr_kind, fdr_method::position);
-    reset();
+    run_options o = take({"--fdr=bh", "--min-size", "3", "--max-size=40", "--size", "--digits=9", "--verbose"}).options;
+    EXPECT_EQ(o.fdr_kind, fdr_method::bh);
+    EXPECT_EQ(o.min_size, 3);
+    EXPECT_EQ(o.max_size, 40);
+    EXPECT_TRUE(o.size_column);
+    EXPECT_EQ(o.digits, 9);
+    EXPECT_TRUE(o.verbose);
+    o = take({"--fdr=position", "--min-size=5", "--max-size=5"}).options;  // equal bounds are a range of one size
+    EXPECT_EQ(o.fdr_kind, fdr_method::position);
 }
 
 TEST(Options, BadValuesEndTheRun) {
-    for (std::vector<std::string> words : std::vector<std::vector<std::string>>{
-             {"--digits=0"}, {"--digits=18"}, {"--digits=1.5"}, {"--digits=+3"}, {"--digits="},
-             {"--min-size=0"}, {"--max-size=x"}, {"--max-size=99999999999"}, {"--min-size=6", "--max-size=5"},
-             {"--fdr=BH"}, {"--fdr="}, {"--version=1"}, {"--size=1"}, {"--ver"}}) {
-        reset();
-        EXPECT_EXIT(take(words), testing::ExitedWithCode(1), "") << words[0];
+    const std::string digits = "' (a whole number from 1 to 17)", size = "' (a whole number from 1 on)";
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{"--digits=0"}, "wrong value for --digits: '0" + digits},
+        {{"--digits=18"}, "wrong value for --digits: '18" + digits},
+        {{"--digits=1.5"}, "wrong value for --digits: '1.5" + digits},
+        {{"--digits=+3"}, "wrong value for --digits: '+3" + digits},
+        {{"--digits="}, "wrong value for --digits: '" + digits},
+        {{"--min-size=0"}, "wrong value for --min-size: '0" + size},
+        {{"--max-size=x"}, "wrong value for --max-size: 'x" + size},
+        {{"--max-size=99999999999"}, "wrong value for --max-size: '99999999999" + size},
+        {{"--min-size=6", "--max-size=5"}, "wrong value for --min-size: 6 is above --max-size 5"},
+        {{"--fdr=BH"}, "wrong value for --fdr: 'BH' (bh or position)"},
+        {{"--fdr="}, "wrong value for --fdr: '' (bh or position)"},
+        {{"--version=1"}, "invalid option: --version=1"},
+        {{"--size=1"}, "invalid option: --size=1"},
+        {{"--ver"}, "invalid option: --ver"},
+    };
+    for (const auto& row : rows) {
+        command_line c;
+        run_error e = take_error(row.first, c);
+        EXPECT_EQ(e.text(), row.second) << row.first[0];
+        EXPECT_FALSE(e.on_stderr) << row.first[0];
     }
-    reset();
 }

@@ -11,8 +11,11 @@
 #include <string>
 #include <vector>
 
+#include <new>
+
 #include "common/out_file.h"
 #include "common/output.h"
+#include "error_of.h"
 
 // A fresh, empty folder for one test.
 static std::string fresh_folder(const std::string& name) {
@@ -138,21 +141,25 @@ TEST(OutFile, SameOutputByPathInodeOrNewName) {
     EXPECT_FALSE(same_output("/dev/null", "/dev/null"));  // a device takes both
 }
 
-TEST(OutFileDeath, WriteErrorNamesTheFile) {
-    EXPECT_EXIT(
-        {
-            out_file out = open_output("/dev/full");
-            write_line(out.f, "lost");
-            finish_output(out);
-        },
-        testing::ExitedWithCode(1), "^Sorry, couldn't write /dev/full\n$");
+TEST(OutFileError, WriteErrorNamesTheFile) {
+    run_error e = error_of([] {
+        out_file out = open_output("/dev/full");
+        write_line(out.f, "lost");
+        finish_output(out);
+    });
+    EXPECT_EQ(e.text(), "Sorry, couldn't write /dev/full");
+    EXPECT_TRUE(e.on_stderr);
 }
 
-TEST(OutFileDeath, MissingFolderCannotBeOpened) {
-    EXPECT_EXIT(open_output(testing::TempDir() + "quorin_no_such_folder/x.txt"), testing::ExitedWithCode(1),
-                "^Sorry, couldn't open .*quorin_no_such_folder/x.txt\n$");
+TEST(OutFileError, MissingFolderCannotBeOpened) {
+    std::string name = testing::TempDir() + "quorin_no_such_folder/x.txt";
+    run_error e = error_of([&] { open_output(name); });
+    EXPECT_EQ(e.text(), "Sorry, couldn't open " + name);
+    EXPECT_TRUE(e.on_stderr);
 }
 
-TEST(OutputDeath, OutOfMemoryIsOneLineAndStatusOne) {
-    EXPECT_EXIT(out_of_memory(), testing::ExitedWithCode(1), "^Sorry, out of memory\n$");
+TEST(OutputError, OutOfMemoryIsOneLineOnTheErrorStream) {
+    run_error e = error_of([] { throw std::bad_alloc(); });
+    EXPECT_EQ(e.text(), "Sorry, out of memory");
+    EXPECT_TRUE(e.on_stderr);
 }

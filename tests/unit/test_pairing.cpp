@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/radix_sort.h"
-#include "config/config.h"
+#include "config/run_options.h"
 #include "input/gene_sets.h"
 #include "input/name_numbers.h"
 #include "input/overlap.h"
@@ -123,14 +123,14 @@ TEST(Pairing, ThroughGeneNumbersAsThroughNames) {
     std::string path = testing::TempDir() + "quorin_pairing.bed";
     for (int round = 0; round < 5; ++round) {
         written_sets w = write_awkward_sets(path, round % 2 ? "ENSG0000" : "", rng);
-        thread_n = 1;
-        read_vemo_dataset_bed(path);
-        ASSERT_EQ(set_count(vemo_set), w.sets.size());
+        read_counts counts;
+        set_table sets = read_vemo_dataset_bed(path, run_options(), counts);
+        ASSERT_EQ(set_count(sets), w.sets.size());
         score_matrix m = random_matrix(w.genes, rng);
         std::map<std::string, std::size_t> row_of;
         for (std::size_t r = 0; r < m.genes.size(); ++r) row_of[m.genes[r]] = r;
         std::vector<std::uint32_t> rows, genes;
-        gene_rows(vemo_set, m, rows);
+        gene_rows(sets, m, rows);
         std::size_t k = 0, paired = 0;
         for (const auto& set : w.sets) {
             for (std::size_t ranking = 0; ranking < m.names.size(); ++ranking) {
@@ -143,9 +143,9 @@ TEST(Pairing, ThroughGeneNumbersAsThroughNames) {
                     want_x.push_back(g.second);
                     want_y.push_back(m.values[ranking * m.genes.size() + row->second]);
                 }
-                overlap_set(vemo_set, k, rows, m, ranking, genes, x, y);
-                gene_names(vemo_set, genes, got_genes);
-                ASSERT_EQ(vemo_set.names[k], set.first);
+                overlap_set(sets, k, rows, m, ranking, genes, x, y);
+                gene_names(sets, genes, got_genes);
+                ASSERT_EQ(sets.names[k], set.first);
                 ASSERT_EQ(got_genes, want_genes) << set.first << ", ranking " << ranking;
                 ASSERT_EQ(x, want_x) << set.first;
                 ASSERT_EQ(y, want_y) << set.first;

@@ -6,10 +6,10 @@
 #include <random>
 #include <map>
 
-#include "config/config.h"
+#include "config/run_options.h"
 #include "permutation/counter_rng.h"
 #include "permutation/null_statistic.h"
-#include "permutation/permutation_test.h"
+#include "permutation/permutation_p.h"
 #include "reference.h"
 #include "stats/tau_analysis.h"
 
@@ -54,9 +54,8 @@ TEST(NullStatistic, IsTheTestsEstimateForEveryPairing) {
         weighting method = methods[round % 3];
         doubles pps = round % 2 ? five_pps() : doubles{0.5};
         doubles x = scores(rng, n, rng() % 2), y = scores(rng, n, true);
-        set_wt_method(method_name(method));
         set_ranks r;
-        prepare_ranks(x, y, r);
+        prepare_ranks(x, y, method, r);
         null_model m;
         make_null_model(r, pps, method, m);
         null_scratch s;
@@ -72,7 +71,6 @@ TEST(NullStatistic, IsTheTestsEstimateForEveryPairing) {
         double bound = 5.4e-7 * std::sqrt(static_cast<double>(n)) + 1e-12;
         ASSERT_NEAR(null_statistic(m, pairing, s), want, bound) << "n " << n << " round " << round;
     }
-    set_wt_method("1");
 }
 
 // Small sets are enumerated: the p-value is the share of all n! orderings
@@ -83,11 +81,11 @@ TEST(PermutationTest, ExactForSmallSetsCountsEveryOrdering) {
         int n = 1 + round % 5;
         doubles x = scores(rng, n, true), y = scores(rng, n, true);
         doubles pps = round % 2 ? five_pps() : doubles{0.5};
-        set_wt_method("1");
         set_ranks r;
-        prepare_ranks(x, y, r);
-        permutations = 120;
-        permutation_p got = permutation_test("S", r, pps);
+        prepare_ranks(x, y, weighting::both, r);
+        run_options o;
+        o.permutations = 120;
+        permutation_p got = permutation_pvalue("S", r, pps, o);
         double observed = reference_statistic(x, y, pps, weighting::both);
         std::vector<int> order(n);
         std::iota(order.begin(), order.end(), 0);
@@ -102,38 +100,37 @@ TEST(PermutationTest, ExactForSmallSetsCountsEveryOrdering) {
         EXPECT_EQ(got.done, all);
         EXPECT_EQ(got.p_value, static_cast<double>(extreme) / static_cast<double>(all)) << "n " << n;
     }
-    permutations = 0;
 }
 
 TEST(PermutationTest, StopsAfterEnoughExtremeDrawsAndDependsOnlyOnSeedAndName) {
     std::mt19937 rng(8);
     doubles x = scores(rng, 60, false), y = scores(rng, 60, true);
     set_ranks r;
-    prepare_ranks(x, y, r);
-    permutations = 100000;
-    exceed = 20;
-    permutation_p first = permutation_test("S", r, {0.5});
+    prepare_ranks(x, y, weighting::both, r);
+    run_options o;
+    o.permutations = 100000;
+    o.exceed = 20;
+    permutation_p first = permutation_pvalue("S", r, {0.5}, o);
     EXPECT_FALSE(first.exact);
-    EXPECT_LT(first.done, permutations);  // unrelated scores: p is large, 20 extreme draws come soon
+    EXPECT_LT(first.done, o.permutations);  // unrelated scores: p is large, 20 extreme draws come soon
     EXPECT_EQ(first.p_value, 21.0 / (1.0 + static_cast<double>(first.done)));
-    permutation_p again = permutation_test("S", r, {0.5});
+    permutation_p again = permutation_pvalue("S", r, {0.5}, o);
     EXPECT_EQ(again.done, first.done);
     EXPECT_EQ(again.p_value, first.p_value);
     // Another name, or another seed, is another stream of orderings.
-    seed = 2;
-    permutation_p other_seed = permutation_test("S", r, {0.5});
-    seed = 1;
-    permutation_p other_name = permutation_test("T", r, {0.5});
+    run_options other = o;
+    other.seed = 2;
+    permutation_p other_seed = permutation_pvalue("S", r, {0.5}, other);
+    permutation_p other_name = permutation_pvalue("T", r, {0.5}, o);
     EXPECT_TRUE(other_seed.done != first.done || other_name.done != first.done);
     // A strong association reaches the cap: p = 1 / (1 + N).
     doubles same(60);
     std::iota(same.begin(), same.end(), 1.0);
-    prepare_ranks(same, same, r);
-    permutations = 2000;
-    permutation_p strong = permutation_test("S", r, {0.5});
+    prepare_ranks(same, same, weighting::both, r);
+    o.permutations = 2000;
+    permutation_p strong = permutation_pvalue("S", r, {0.5}, o);
     EXPECT_EQ(strong.done, 2000);
     EXPECT_EQ(strong.p_value, 1.0 / 2001.0);
-    permutations = 0;
 }
 
 TEST(CounterRng, OrderingsAreUniformPermutationsFixedByKeyAndIndex) {

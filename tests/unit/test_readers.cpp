@@ -8,7 +8,8 @@
 #include <random>
 #include <string>
 
-#include "config/config.h"
+#include "config/run_options.h"
+#include "input/gene_set_line.h"
 #include "input/gene_sets.h"
 #include "input/text.h"
 
@@ -53,7 +54,7 @@ TEST(Numbers, EveryFieldReadsAsAtofReadsIt) {
 
 // A line as the file-format rules read it, written with the splitting
 // function: the kind, and the set, gene and score of a record.
-set_line_kind model_line(const std::string& line, std::string& set, std::string& gene, double& score) {
+set_line_kind model_line(const std::string& line, double tscore, std::string& set, std::string& gene, double& score) {
     if (line.empty() || line[0] == '#') return set_line_kind::skip;
     std::vector<std::string> fields = str_split(line, "\t");
     if (fields.size() < 6 || fields[3].empty()) return set_line_kind::wrong;
@@ -100,15 +101,14 @@ std::string random_line(std::mt19937& rng) {
 TEST(GeneSetLines, FastSplitReadsAsTheSplittingFunction) {
     std::mt19937 rng(9);
     for (double cutoff : {10.0, -1e300}) {
-        tscore = cutoff;
         int records = 0;
         for (int k = 0; k < 100000; ++k) {
             std::string line = random_line(rng);
             std::string want_set, want_gene;
             double want_score = 0, score = 0;
             std::string_view set, gene;
-            set_line_kind want = model_line(line, want_set, want_gene, want_score);
-            set_line_kind got = parse_set_line(line, set, gene, score);
+            set_line_kind want = model_line(line, cutoff, want_set, want_gene, want_score);
+            set_line_kind got = parse_set_line(line, cutoff, set, gene, score);
             ASSERT_EQ(static_cast<int>(got), static_cast<int>(want)) << "line '" << line << "'";
             if (want == set_line_kind::below) {
                 ASSERT_EQ(set, want_set) << "line '" << line << "'";
@@ -121,14 +121,13 @@ TEST(GeneSetLines, FastSplitReadsAsTheSplittingFunction) {
         }
         EXPECT_GT(records, 3000);  // the generator must reach the record path
     }
-    tscore = 10.0;
 }
 
 // The reader reserves room only for lines of at least ten bytes: no shorter
 // line is a record, whatever its bytes (every line of up to nine bytes over
 // the bytes that matter to the parser), and the bound is tight.
 TEST(GeneSetLines, NoLineShorterThanTenBytesIsARecord) {
-    tscore = -1e300;
+    const double tscore = -1e300;
     const char bytes[] = {'\t', ';', ' ', '|', 'g'};
     std::string_view set, gene;
     double score;
@@ -139,7 +138,7 @@ TEST(GeneSetLines, NoLineShorterThanTenBytesIsARecord) {
         for (;;) {
             line.assign(length, ' ');
             for (std::size_t k = 0; k < length; ++k) line[k] = bytes[digit[k]];
-            ASSERT_NE(static_cast<int>(parse_set_line(line, set, gene, score)), static_cast<int>(set_line_kind::record))
+            ASSERT_NE(static_cast<int>(parse_set_line(line, tscore, set, gene, score)), static_cast<int>(set_line_kind::record))
                 << "line '" << line << "'";
             ++tried;
             std::size_t k = 0;
@@ -148,11 +147,10 @@ TEST(GeneSetLines, NoLineShorterThanTenBytesIsARecord) {
         }
     }
     EXPECT_GT(tried, 2000000);
-    EXPECT_EQ(static_cast<int>(parse_set_line("\t\t\t; |g\t\tX", set, gene, score)),
+    EXPECT_EQ(static_cast<int>(parse_set_line("\t\t\t; |g\t\tX", tscore, set, gene, score)),
               static_cast<int>(set_line_kind::record));
-    EXPECT_EQ(static_cast<int>(parse_set_line("\t\t\t; |g\t\t\t", set, gene, score)),
+    EXPECT_EQ(static_cast<int>(parse_set_line("\t\t\t; |g\t\t\t", tscore, set, gene, score)),
               static_cast<int>(set_line_kind::record));
-    tscore = 10.0;
 }
 
 // The table as set name -> gene name -> score.
@@ -201,14 +199,15 @@ TEST(GeneSetReader, LargeFilesReadOnSeveralThreadsGiveThePlainTable) {
     for (int threads : {1, 3}) {
         // 150 000 lines (over 4 MB) take the path that parses in stretches.
         auto want = write_sets_file(path, threads == 1 ? 20000 : 150000, rng);
-        thread_n = threads;
-        read_vemo_dataset_bed(path);
-        ASSERT_EQ(as_map(vemo_set), want);
+        run_options o;
+        o.thread_n = threads;
+        read_counts counts;
+        set_table sets = read_vemo_dataset_bed(path, o, counts);
+        ASSERT_EQ(as_map(sets), want);
         std::size_t kept = 0;
         for (const auto& set : want) kept += set.second.size();
-        EXPECT_EQ(set_file_counts.duplicates, set_file_counts.records - kept);
+        EXPECT_EQ(counts.duplicates, counts.records - kept);
     }
-    thread_n = 1;
     std::remove(path.c_str());
 }
 
@@ -218,14 +217,15 @@ TEST(GeneSetReader, MoreDistinctNamesThanAStretchNumbersByHash) {
     std::mt19937 rng(23);
     std::string path = testing::TempDir() + "quorin_many_names.bed";
     auto want = write_sets_file(path, 1200000, rng, 4000000);
-    thread_n = 2;
-    read_vemo_dataset_bed(path);
-    ASSERT_EQ(as_map(vemo_set), want);
+    run_options o;
+    o.thread_n = 2;
+    read_counts counts;
+    set_table sets = read_vemo_dataset_bed(path, o, counts);
+    ASSERT_EQ(as_map(sets), want);
     std::size_t kept = 0;
     for (const auto& set : want) kept += set.second.size();
-    EXPECT_EQ(set_file_counts.duplicates, set_file_counts.records - kept);
-    EXPECT_GT(gene_count(vemo_set), 2u * 262144u);  // a stretch had more than its table takes
-    thread_n = 1;
+    EXPECT_EQ(counts.duplicates, counts.records - kept);
+    EXPECT_GT(gene_count(sets), 2u * 262144u);  // a stretch had more than its table takes
     std::remove(path.c_str());
 }
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/records.h"
-#include "config/config.h"
+#include "error_of.h"
 #include "report/escape.h"
 #include "report/overview.h"
 #include "report/page.h"
@@ -314,8 +314,8 @@ TEST(ReportPage, CommandLineQuoting) {
               "quorin -s 'a b' 'it'\\''s' '' --report=x.html");
 }
 
-TEST(ReportPageDeathTest, UnwritablePathEndsTheRun) {
-    result_stats.clear();
-    EXPECT_EXIT(save_report("/nonexistent-folder/report.html", sample_run()), testing::ExitedWithCode(1),
-                "Sorry, couldn't open /nonexistent-folder/report.html");
+TEST(ReportPageError, UnwritablePathEndsTheRun) {
+    run_error e = error_of([] { save_report("/nonexistent-folder/report.html", sample_run(), {}); });
+    EXPECT_EQ(e.text(), "Sorry, couldn't open /nonexistent-folder/report.html");
+    EXPECT_TRUE(e.on_stderr);
 }

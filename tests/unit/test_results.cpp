@@ -10,7 +10,7 @@
 
 #include "common/output.h"
 #include "common/records.h"
-#include "config/config.h"
+#include "config/run_options.h"
 #include "results/adjust.h"
 #include "results/detail.h"
 
@@ -22,43 +22,45 @@ static struct fstat record(const std::string& name, double p) {
 }
 
 TEST(Adjust, PositionByPositionRatioWithoutRunningMinimum) {
-    result_stats = {record("a", 0.01), record("b", 0.011), record("c", 0.012)};
-    adjust_p_values();
-    ASSERT_EQ(result_stats.size(), 3u);
-    EXPECT_EQ(result_stats[0].name, "c");
-    EXPECT_DOUBLE_EQ(result_stats[0].fdr, 0.012);
-    EXPECT_EQ(result_stats[1].name, "b");
-    EXPECT_DOUBLE_EQ(result_stats[1].fdr, 0.0165);
-    EXPECT_EQ(result_stats[2].name, "a");
-    EXPECT_DOUBLE_EQ(result_stats[2].fdr, 0.03);
+    std::vector<struct fstat> records;
+    records = {record("a", 0.01), record("b", 0.011), record("c", 0.012)};
+    adjust_p_values(records, fdr_method::position);
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].name, "c");
+    EXPECT_DOUBLE_EQ(records[0].fdr, 0.012);
+    EXPECT_EQ(records[1].name, "b");
+    EXPECT_DOUBLE_EQ(records[1].fdr, 0.0165);
+    EXPECT_EQ(records[2].name, "a");
+    EXPECT_DOUBLE_EQ(records[2].fdr, 0.03);
 }
 
 TEST(Adjust, TiesCapsAndEdges) {
-    result_stats = {record("a", 0.04), record("b", 0.04)};
-    adjust_p_values();
-    EXPECT_EQ(result_stats[0].fdr, 0.04);
-    EXPECT_EQ(result_stats[1].fdr, 0.08);
+    std::vector<struct fstat> records;
+    records = {record("a", 0.04), record("b", 0.04)};
+    adjust_p_values(records, fdr_method::position);
+    EXPECT_EQ(records[0].fdr, 0.04);
+    EXPECT_EQ(records[1].fdr, 0.08);
 
-    result_stats = {record("a", 0.6), record("b", 0.9)};  // 1.2 and 0.9
-    adjust_p_values();
-    EXPECT_EQ(result_stats[0].fdr, 0.9);
-    EXPECT_EQ(result_stats[1].fdr, 1.0);
+    records = {record("a", 0.6), record("b", 0.9)};  // 1.2 and 0.9
+    adjust_p_values(records, fdr_method::position);
+    EXPECT_EQ(records[0].fdr, 0.9);
+    EXPECT_EQ(records[1].fdr, 1.0);
 
-    result_stats = {record("a", 0.5), record("b", 1.0)};  // exactly 1 stays 1
-    adjust_p_values();
-    EXPECT_EQ(result_stats[1].fdr, 1.0);
+    records = {record("a", 0.5), record("b", 1.0)};  // exactly 1 stays 1
+    adjust_p_values(records, fdr_method::position);
+    EXPECT_EQ(records[1].fdr, 1.0);
 
-    result_stats = {record("only", 0.3)};
-    adjust_p_values();
-    EXPECT_EQ(result_stats[0].fdr, 0.3);
+    records = {record("only", 0.3)};
+    adjust_p_values(records, fdr_method::position);
+    EXPECT_EQ(records[0].fdr, 0.3);
 
-    result_stats = {record("zero", 0.0), record("b", 0.5)};
-    adjust_p_values();
-    EXPECT_EQ(result_stats[0].fdr, 0.0);
+    records = {record("zero", 0.0), record("b", 0.5)};
+    adjust_p_values(records, fdr_method::position);
+    EXPECT_EQ(records[0].fdr, 0.0);
 
-    result_stats.clear();
-    adjust_p_values();
-    EXPECT_TRUE(result_stats.empty());
+    records.clear();
+    adjust_p_values(records, fdr_method::position);
+    EXPECT_TRUE(records.empty());
 }
 
 // Benjamini-Hochberg as written: the FDR of the i-th smallest p-value is the
@@ -73,59 +75,57 @@ static std::vector<double> step_up_by_definition(std::vector<double> p) {
 }
 
 TEST(Adjust, StepUpTakesTheRunningMinimumAndOrdersByFdrPValueName) {
-    fdr_kind = fdr_method::bh;
+    std::vector<struct fstat> records;
     // 0.01 at the first of three would be 0.03, 0.011 at the second 0.0165;
     // the running minimum from 0.012 down gives all three 0.012.
-    result_stats = {record("a", 0.01), record("b", 0.011), record("c", 0.012)};
-    adjust_p_values();
-    ASSERT_EQ(result_stats.size(), 3u);
-    EXPECT_EQ(result_stats[0].name, "a");
-    EXPECT_EQ(result_stats[1].name, "b");
-    EXPECT_EQ(result_stats[2].name, "c");
-    for (const auto& s : result_stats) EXPECT_EQ(s.fdr, (3 * 0.012) / 3);
+    records = {record("a", 0.01), record("b", 0.011), record("c", 0.012)};
+    adjust_p_values(records, fdr_method::bh);
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].name, "a");
+    EXPECT_EQ(records[1].name, "b");
+    EXPECT_EQ(records[2].name, "c");
+    for (const auto& s : records) EXPECT_EQ(s.fdr, (3 * 0.012) / 3);
 
     // Equal p-values share the FDR and are listed by name; a large ratio is capped.
-    result_stats = {record("z", 0.04), record("y", 0.04), record("x", 0.9)};
-    adjust_p_values();
-    EXPECT_EQ(result_stats[0].name, "y");
-    EXPECT_EQ(result_stats[1].name, "z");
-    EXPECT_EQ(result_stats[0].fdr, (3 * 0.04) / 2);
-    EXPECT_EQ(result_stats[1].fdr, (3 * 0.04) / 2);
-    EXPECT_EQ(result_stats[2].fdr, 0.9);
+    records = {record("z", 0.04), record("y", 0.04), record("x", 0.9)};
+    adjust_p_values(records, fdr_method::bh);
+    EXPECT_EQ(records[0].name, "y");
+    EXPECT_EQ(records[1].name, "z");
+    EXPECT_EQ(records[0].fdr, (3 * 0.04) / 2);
+    EXPECT_EQ(records[1].fdr, (3 * 0.04) / 2);
+    EXPECT_EQ(records[2].fdr, 0.9);
 
-    result_stats = {record("a", 0.6), record("b", 0.7)};  // 1.2 at the first: capped by the second's 0.7
-    adjust_p_values();
-    EXPECT_EQ(result_stats[0].fdr, 0.7);
-    EXPECT_EQ(result_stats[1].fdr, 0.7);
+    records = {record("a", 0.6), record("b", 0.7)};  // 1.2 at the first: capped by the second's 0.7
+    adjust_p_values(records, fdr_method::bh);
+    EXPECT_EQ(records[0].fdr, 0.7);
+    EXPECT_EQ(records[1].fdr, 0.7);
 
-    result_stats = {record("nan", NAN), record("b", 0.5)};  // a NaN p-value goes last, FDR 1
-    adjust_p_values();
-    EXPECT_EQ(result_stats[0].name, "b");
-    EXPECT_EQ(result_stats[0].fdr, 1.0);
-    EXPECT_EQ(result_stats[1].name, "nan");
-    EXPECT_EQ(result_stats[1].fdr, 1.0);
+    records = {record("nan", NAN), record("b", 0.5)};  // a NaN p-value goes last, FDR 1
+    adjust_p_values(records, fdr_method::bh);
+    EXPECT_EQ(records[0].name, "b");
+    EXPECT_EQ(records[0].fdr, 1.0);
+    EXPECT_EQ(records[1].name, "nan");
+    EXPECT_EQ(records[1].fdr, 1.0);
 
     std::mt19937 rng(5);
     for (int round = 0; round < 300; ++round) {
         std::vector<double> p;
-        result_stats.clear();
+        records.clear();
         int n = 1 + static_cast<int>(rng() % 60);
         for (int k = 0; k < n; ++k) {
             // Few distinct values, so that ties are common.
             p.push_back(rng() % 3 ? (rng() % 20) / 400.0 : std::ldexp(1.0, -static_cast<int>(rng() % 40)));
-            result_stats.push_back(record("s" + std::to_string(k), p.back()));
+            records.push_back(record("s" + std::to_string(k), p.back()));
         }
-        adjust_p_values();
+        adjust_p_values(records, fdr_method::bh);
         std::vector<double> want = step_up_by_definition(p);
         for (int k = 0; k < n; ++k) {
-            ASSERT_EQ(result_stats[k].fdr, want[k]);
+            ASSERT_EQ(records[k].fdr, want[k]);
             if (k > 0) {
-                ASSERT_FALSE(result_stats[k].fdr < result_stats[k - 1].fdr);
+                ASSERT_FALSE(records[k].fdr < records[k - 1].fdr);
             }
         }
     }
-    result_stats.clear();
-    fdr_kind = fdr_method::position;
 }
 
 TEST(Numbers, DefaultStreamFormat) {
@@ -155,9 +155,9 @@ TEST(Detail, LimitIsStrictAndTiesKeepNameOrder) {
     kept.data.weights = {0.25, 0.5, 0.25};
     limit.fdr = 0.05;
     limit.data = kept.data;
-    result_stats = {kept, limit};
+    std::vector<struct fstat> records = {kept, limit};
     std::string name = testing::TempDir() + "quorin_detail.txt";
-    save_data(name);
+    save_data(name, records, run_options(), {});
     EXPECT_EQ(slurp(name),
               "# Gene-set: S (-)\n"
               "Gene\tVec_x\tVec_y\tRank_x\tRank_y\tWeights\n"
@@ -167,5 +167,4 @@ TEST(Detail, LimitIsStrictAndTiesKeepNameOrder) {
               "//\n"
               "\n");
     std::remove(name.c_str());
-    result_stats.clear();
 }

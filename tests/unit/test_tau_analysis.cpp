@@ -4,7 +4,8 @@
 #include <random>
 
 #include "common/records.h"
-#include "config/config.h"
+#include "config/run_options.h"
+#include "error_of.h"
 #include "reference.h"
 #include "stats/tau_analysis.h"
 
@@ -18,10 +19,10 @@ struct outcome {
 };
 
 static outcome run(const doubles& x, const doubles& y, double pp, const char* method) {
-    set_wt_method(method);
+    run_options options;
+    set_wt_method(options, method);
     outcome o;
-    one_tau_analysis(x, y, pp, o.tau, o.estimate, o.p, o.dir, o.record);
-    set_wt_method("1");
+    one_tau_analysis(options, x, y, pp, o.tau, o.estimate, o.p, o.dir, o.record);
     return o;
 }
 
@@ -90,10 +91,10 @@ TEST(GeneSetTest, OneGeneIsNeutral) {
     }
 }
 
-TEST(GeneSetTestDeath, UnknownMethodOrUnequalLengthsEndTheRun) {
-    EXPECT_EXIT(run({1, 2}, {2, 1}, 0.5, "4"), testing::ExitedWithCode(1), "");
-    EXPECT_EXIT(run({1, 2}, {2, 1}, 0.5, ""), testing::ExitedWithCode(1), "");
-    EXPECT_EXIT(run({1, 2}, {1, 2, 3}, 0.5, "1"), testing::ExitedWithCode(1), "");
+TEST(GeneSetTestError, UnknownMethodOrUnequalLengthsEndTheRun) {
+    EXPECT_EQ(error_of([] { run({1, 2}, {2, 1}, 0.5, "4"); }).text(), "unknown weighting method: 4\nx_n < 1");
+    EXPECT_EQ(error_of([] { run({1, 2}, {2, 1}, 0.5, ""); }).text(), "unknown weighting method: \nx_n < 1");
+    EXPECT_EQ(error_of([] { run({1, 2}, {1, 2, 3}, 0.5, "1"); }).text(), "length error3: vec_x:2 vec_y:3");
 }
 
 // The five PP values of the automatic choice.
@@ -122,13 +123,13 @@ TEST(GeneSetTest, FastTestsMatchTheStraightforwardTest) {
             doubles x = random_scores(rng, n, distinct), y = random_scores(rng, n, distinct);
             if (rng() % 2)  // scores without a negative one share their ranks with the magnitudes
                 for (double& v : x) v = std::fabs(v);
-            set_wt_method(method);
+            run_options o;
+            set_wt_method(o, method);
             set_ranks r;
-            prepare_ranks(x, y, r);
+            prepare_ranks(x, y, o.wt_kind, r);
             std::vector<tau_test> tests;
             std::vector<doubles> weights;
             tau_tests(r, auto_pps(), tests, weights);
-            set_wt_method("1");
             for (std::size_t k = 0; k < tests.size(); ++k) {
                 double tau, estimate, p;
                 char dir;

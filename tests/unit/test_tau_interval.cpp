@@ -8,7 +8,7 @@
 #include <cstring>
 #include <random>
 
-#include "config/config.h"
+#include "config/run_options.h"
 #include "stats/pair_pass.h"
 #include "stats/tau.h"
 #include "stats/tau_analysis.h"
@@ -243,14 +243,14 @@ TEST(PossibleWinners, RulesOutOnlyWhatCannotBeKept) {
 // where one pair pass sufficed.
 static void check_scores(const doubles& x, const doubles& y, const char* method, int& single,
                          pair_path path = best_pair_path()) {
-    set_wt_method(method);
+    run_options o;
+    set_wt_method(o, method);
     set_ranks r;
-    prepare_ranks(x, y, r);
+    prepare_ranks(x, y, o.wt_kind, r);
     std::vector<tau_test> all, chosen;
     std::vector<doubles> all_weights, chosen_weights;
     tau_tests(r, auto_pps(), all, all_weights, path);
     deciding_tau_tests(r, auto_pps(), chosen, chosen_weights, path);
-    set_wt_method("1");
     ASSERT_EQ(chosen.size(), chosen_weights.size());
     ASSERT_GE(chosen.size(), 1u);
     // The tests returned are exact tests, in PP order.
@@ -375,9 +375,8 @@ TEST(DecidingTests, KeepTheRecordOnTiedAndNearlyTiedWeights) {
 }
 
 TEST(DecidingTests, OnePpValueRunsAsBefore) {
-    set_wt_method("1");
     set_ranks r;
-    prepare_ranks({3, 1, 2, 5}, {0.5, -1, 2, 1}, r);
+    prepare_ranks({3, 1, 2, 5}, {0.5, -1, 2, 1}, weighting::both, r);
     std::vector<tau_test> all, chosen;
     std::vector<doubles> all_weights, chosen_weights;
     tau_tests(r, {0.5}, all, all_weights);

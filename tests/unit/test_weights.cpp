@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "error_of.h"
 #include "stats/weights.h"
 
 using doubles = std::vector<double>;
@@ -17,9 +18,9 @@ TEST(Weigher, CurvePointsAndEnds) {
     for (double pp : {0.8, 0.65, 0.35, 0.2}) EXPECT_NEAR(weigher(pp, -std::log(2.0) / std::log(pp)), pp, 1e-12);
 }
 
-TEST(WeigherDeath, OutsideTheUnitIntervalEndsTheRun) {
-    EXPECT_EXIT(weigher(1.5, 1), testing::ExitedWithCode(1), "");
-    EXPECT_EXIT(weigher(-0.1, 1), testing::ExitedWithCode(1), "");
+TEST(WeigherError, OutsideTheUnitIntervalEndsTheRun) {
+    EXPECT_EQ(error_of([] { weigher(1.5, 1); }).text(), "wrong x1: 1.5");
+    EXPECT_EQ(error_of([] { weigher(-0.1, 1); }).text(), "wrong x1: -0.1");
 }
 
 TEST(Weights, FromMagnitudeRanks) {
@@ -34,14 +35,14 @@ TEST(Weights, FromMagnitudeRanks) {
     EXPECT_EQ(w, (doubles{0.5}));
 }
 
-TEST(WeightsDeath, EmptyScoresEndTheRun) {
+TEST(WeightsError, EmptyScoresEndTheRun) {
     doubles w;
     std::vector<int> r;
-    EXPECT_EXIT(cal_weights({}, 1, w), testing::ExitedWithCode(1), "");
-    EXPECT_EXIT(cal_weight_ranks({}, 1, w, r), testing::ExitedWithCode(1), "");
-    EXPECT_EXIT(abs_vec({}, w), testing::ExitedWithCode(1), "");
-    EXPECT_EXIT(calculate_limit({}), testing::ExitedWithCode(1), "");
-    EXPECT_EXIT(merge_weights({1}, {1, 2}, w), testing::ExitedWithCode(1), "");
+    EXPECT_EQ(error_of([&] { cal_weights({}, 1, w); }).text(), "x_n < 1");
+    EXPECT_EQ(error_of([&] { cal_weight_ranks({}, 1, w, r); }).text(), "x_n < 1");
+    EXPECT_EQ(error_of([&] { abs_vec({}, w); }).text(), "x_n < 1");
+    EXPECT_EQ(error_of([] { calculate_limit({}); }).text(), "x_n < 1");
+    EXPECT_EQ(error_of([&] { merge_weights({1}, {1, 2}, w); }).text(), "x_n != y_n!");
 }
 
 TEST(Weights, GeometricMean) {
