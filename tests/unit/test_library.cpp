@@ -1,0 +1,121 @@
+// The library through its public header: errors come back as values, and
+// analyses running at once in one process each give the bytes of the
+// command's run with the same options.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "quorin/quorin.h"
+
+static std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+static std::string examples(const char* name) { return std::string(QUORIN_EXAMPLES) + "/" + name; }
+
+static command_line parsed(std::vector<std::string> words) {
+    std::vector<char*> argv;
+    for (auto& w : words) argv.push_back(w.data());
+    command_line c;
+    EXPECT_FALSE(quorin::parse_command_line(static_cast<int>(argv.size()), argv.data(), c));
+    return c;
+}
+
+// The table and detail file of one run through the library.
+static std::string library_run(const command_line& c) {
+    quorin::gene_sets sets;
+    quorin::rankings list;
+    quorin::analysis a;
+    const run_options& o = c.options;
+    if (run_error e = quorin::read_gene_sets(c.files.gene_set, o, sets)) return e.text();
+    if (run_error e = quorin::read_gene_list(c.files.gene_list, o, list)) return e.text();
+    if (run_error e = quorin::analyse(sets, list, o, a)) return e.text();
+    if (run_error e = quorin::write_table(c.files.output, a, list, o)) return e.text();
+    if (run_error e = quorin::write_detail(c.files.outdata, a, list, o)) return e.text();
+    return slurp(c.files.output) + slurp(c.files.outdata);
+}
+
+TEST(Library, ConcurrentAnalysesEqualTheCommandsRuns) {
+    const std::vector<std::string> option_sets[] = {
+        {"-p", "-t", "3"}, {"-w", "2", "-r", "23", "--fdr=bh", "-t", "2"}, {"--permutations=200", "-t", "2", "-p"}};
+    std::string dir = testing::TempDir();
+    std::vector<command_line> runs;
+    std::vector<std::string> expected;
+    for (std::size_t k = 0; k < std::size(option_sets); ++k) {
+        std::string out = dir + "lib" + std::to_string(k) + ".tsv", detail = dir + "lib" + std::to_string(k) + ".txt";
+        std::vector<std::string> words = {"quorin", "-s", examples("gene_sets.bed"), "-i", examples("gene_list.txt"),
+                                          "-o", out + ".cmd", "-d", detail + ".cmd"};
+        words.insert(words.end(), option_sets[k].begin(), option_sets[k].end());
+        std::string command;
+        for (const std::string& w : words) command += (command.empty() ? QUORIN_BINARY : " '" + w + "'");
+        ASSERT_EQ(std::system((command + " > /dev/null").c_str()), 0) << command;
+        expected.push_back(slurp(out + ".cmd") + slurp(detail + ".cmd"));
+        words[6] = out;
+        words[8] = detail;
+        runs.push_back(parsed(words));
+    }
+    std::vector<std::string> got(runs.size());
+    std::vector<std::thread> threads;
+    for (std::size_t k = 0; k < runs.size(); ++k) threads.emplace_back([&, k] { got[k] = library_run(runs[k]); });
+    for (auto& t : threads) t.join();
+    for (std::size_t k = 0; k < runs.size(); ++k) EXPECT_EQ(got[k], expected[k]) << "options " << k;
+}
+
+// Each fault comes back as the line the command prints, and the process goes on.
+TEST(Library, FaultsAreValues) {
+    std::string dir = testing::TempDir();
+    std::ofstream(dir + "bad.bed") << "chr1\t1\t2\tS; x|G1\t20\t.\nnot a record\n";
+    run_options o;
+    quorin::gene_sets sets;
+    run_error e = quorin::read_gene_sets(dir + "bad.bed", o, sets);
+    EXPECT_EQ(e.text(), "wrong line: not a record");
+    EXPECT_FALSE(e.on_stderr);
+    e = quorin::read_gene_sets(dir + "none.bed", o, sets);
+    EXPECT_EQ(e.text(), "Sorry, couldn't open file " + dir + "none.bed");
+
+    // An unknown weighting method fails at the first paired set; the first
+    // worker to fail stops the others.
+    ASSERT_FALSE(quorin::read_gene_sets(examples("gene_sets.bed"), o, sets));
+    quorin::rankings list;
+    ASSERT_FALSE(quorin::read_gene_list(examples("gene_list.txt"), o, list));
+    set_wt_method(o, "4");
+    o.thread_n = 4;
+    quorin::analysis a;
+    e = quorin::analyse(sets, list, o, a);
+    EXPECT_EQ(e.text(), "unknown weighting method: 4\nx_n < 1");
+
+    std::atomic<bool> cancel{true};
+    set_wt_method(o, "1");
+    EXPECT_EQ(quorin::analyse(sets, list, o, a, nullptr, &cancel).text(), "interrupted");
+}
+
+// Records in memory are read by the file readers' rules.
+TEST(Library, RecordsInMemoryReadAsFiles) {
+    run_options o;
+    o.tscore = 0;
+    quorin::gene_sets from_file, from_memory;
+    std::string dir = testing::TempDir();
+    std::ofstream(dir + "m.bed") << ".\t0\t0\tB; .|g2\t3.25\t.\n.\t0\t0\tA; .|g1\t0.1\t.\n.\t0\t0\tA; .|g1\t7\t.\n"
+                                  << ".\t0\t0\tA; .|g0\t-1\t.\n";
+    ASSERT_FALSE(quorin::read_gene_sets(dir + "m.bed", o, from_file));
+    ASSERT_FALSE(quorin::gene_sets_from_records({"B", "A", "A", "A"}, {"g2", "g1", "g1", "g0"}, {3.25, 0.1, 7, -1}, o,
+                                                from_memory));
+    EXPECT_EQ(from_memory.table.names, from_file.table.names);
+    EXPECT_EQ(from_memory.table.scores, from_file.table.scores);
+    EXPECT_EQ(from_memory.table.gene_text, from_file.table.gene_text);
+    EXPECT_EQ(quorin::gene_sets_from_records({"A"}, {"x|y"}, {1}, o, from_memory).text(),
+              "wrong gene name in row 1: 'x|y' holds \"|\"");
+    quorin::rankings list;
+    EXPECT_EQ(quorin::gene_list_from_pairs({"#g"}, {1}, o, list).text(), "wrong gene name in row 1: '#g' begins with #");
+    ASSERT_FALSE(quorin::rankings_from_matrix({"r1", "r2"}, {"a", "b"}, {0.1, NAN, 2, 3}, o, list));
+    EXPECT_EQ(list.matrix.present, (std::vector<std::uint8_t>{1, 0, 1, 1}));
+}
