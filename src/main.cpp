@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
     quorin::analysis a;
     check(quorin::analyse(sets, list, o, a, stream));
     if (o.verbose) say_all(quorin::testing_notes(sets, a, o));
-    check(quorin::write_table(o.mute ? "" : files.output, a, list, o));
+    check(o.mute ? quorin::print_table(a, list, o) : quorin::write_table(files.output, a, list, o));
     if (o.dump) check(quorin::write_detail(files.outdata, a, list, o));
     if (!o.report_file.empty())
         check(quorin::write_report(o.report_file, a, sets, list, o, std::vector<std::string>(argv, argv + argc),

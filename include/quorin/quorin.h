@@ -94,8 +94,10 @@ run_error analyse(const gene_sets& sets, const rankings& list, const run_options
 std::string record_header(const run_options& o);
 std::string record_line(const struct fstat& s, const run_options& o, const rankings& list);
 
-// Writers: "" for standard output where the command allows it.
+// Writers. Each file is written under a temporary name and renamed when
+// complete, so that a name holds the earlier file or the whole new one.
 run_error write_table(const std::string& path, const analysis& a, const rankings& list, const run_options& o);
+run_error print_table(const analysis& a, const rankings& list, const run_options& o);  // standard output
 run_error write_detail(const std::string& path, const analysis& a, const rankings& list, const run_options& o);
 run_error write_report(const std::string& path, const analysis& a, const gene_sets& sets, const rankings& list,
                        const run_options& o, const std::vector<std::string>& command,

@@ -183,12 +183,11 @@ std::string record_line(const struct fstat& s, const run_options& o, const ranki
 }
 
 run_error write_table(const std::string& path, const analysis& a, const rankings& list, const run_options& o) {
-    return guarded([&] {
-        if (path.empty())
-            print_result(a.records, o, list.matrix.names);
-        else
-            save_result(path, a.records, o, list.matrix.names);
-    });
+    return guarded([&] { save_result(path, a.records, o, list.matrix.names); });
+}
+
+run_error print_table(const analysis& a, const rankings& list, const run_options& o) {
+    return guarded([&] { print_result(a.records, o, list.matrix.names); });
 }
 
 run_error write_detail(const std::string& path, const analysis& a, const rankings& list, const run_options& o) {
