@@ -31,7 +31,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import run_workflow as wf  # noqa: E402
-from local_slurm import PARTITION, LocalSlurm  # noqa: E402
+from local_slurm import PARTITION, ClusterError, LocalSlurm  # noqa: E402
 
 SHARDS = 3
 # The shard whose first job holds until cancelled: its quorin is this script.
@@ -172,4 +172,7 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    try:
+        main()
+    except ClusterError as e:
+        sys.exit("FAIL: the SLURM cluster: %s" % e)
