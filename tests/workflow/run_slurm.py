@@ -160,7 +160,8 @@ def main():
         states = {j[0]: j[1:] for j in cluster.sacct("JobIDRaw,JobName,State")}
         name = states.get(cancelled, [None])[0]
         again = [i for i, (n, s) in states.items() if n == name and int(i) > int(cancelled or 0)]
-        check(cancelled and states[cancelled][1] == "CANCELLED" and name.startswith("snakejob_shard_table_")
+        check(cancelled and states.get(cancelled, [None, None])[1] == "CANCELLED"
+              and name.startswith("snakejob_shard_table_")
               and [states[i][1] for i in again] == ["COMPLETED"],
               "the cancelled shard job %s should be CANCELLED and submitted once more, COMPLETED:\n%s"
               % (cancelled, states))
