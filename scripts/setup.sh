@@ -4,8 +4,9 @@
 #
 #   scripts/setup.sh           the build: cmake, make, g++, pkg-config, libdeflate
 #   scripts/setup.sh --tests   also what the tests need: python3, GoogleTest, tmux
-#                              (the progress bar test), and on Debian dpkg-dev
-#                              and file for the package test
+#                              (the progress bar test), SLURM and munge (the
+#                              workflow's test on a single-node cluster), and on
+#                              Debian dpkg-dev and file for the package test
 #
 # On a system without apt-get it names what is missing and stops; the README's
 # "Install" section lists the prerequisites by their names elsewhere.
@@ -21,7 +22,8 @@ done
 
 missing=""
 need_command() {  # command, Debian package
-  command -v "$1" >/dev/null 2>&1 || missing="$missing $2"
+  # /usr/sbin (the SLURM daemons) is not on every user's PATH.
+  command -v "$1" >/dev/null 2>&1 || [ -x "/usr/sbin/$1" ] || missing="$missing $2"
 }
 need_header() {  # header under include/, Debian package
   [ -f "/usr/include/$1" ] || [ -f "/usr/local/include/$1" ] || missing="$missing $2"
@@ -37,6 +39,8 @@ if [ "$tests" = yes ]; then
   need_header gtest/gtest.h libgtest-dev
   need_header gmock/gmock.h libgmock-dev
   need_command tmux tmux
+  need_command slurmctld slurm-wlm
+  need_command munged munge
   # The package test checks the dependencies that dpkg-shlibdeps finds.
   if command -v dpkg >/dev/null 2>&1; then
     need_command dpkg-shlibdeps dpkg-dev
