@@ -8,8 +8,9 @@
 // A permutation p-value for one set: the list scores are permuted among the
 // set's paired genes, and the share of pairings whose statistic (see
 // null_statistic.h) is at least the observed one is the p-value.
-//   - When n! <= permutations, every ordering is visited once: p is the
-//     exact share, counting the observed pairing itself.
+//   - When n! is no more than the draws below are expected to make (see
+//     permutation_test.cpp), every ordering is visited once: p is the exact
+//     share, counting the observed pairing itself.
 //   - Otherwise random orderings are drawn until `exceed` of them were at
 //     least as extreme, or `permutations` were drawn (a sequential stop),
 //     and p = (1 + at least as extreme) / (1 + drawn).

@@ -85,6 +85,7 @@ TEST(PermutationTest, ExactForSmallSetsCountsEveryOrdering) {
         prepare_ranks(x, y, weighting::both, r);
         run_options o;
         o.permutations = 120;
+        o.exceed = 120;  // draws that never stop early: enumerating 5! costs no more
         permutation_p got = permutation_pvalue("S", r, pps, o);
         double observed = reference_statistic(x, y, pps, weighting::both);
         std::vector<int> order(n);
@@ -99,6 +100,41 @@ TEST(PermutationTest, ExactForSmallSetsCountsEveryOrdering) {
         EXPECT_TRUE(got.exact);
         EXPECT_EQ(got.done, all);
         EXPECT_EQ(got.p_value, static_cast<double>(extreme) / static_cast<double>(all)) << "n " << n;
+    }
+}
+
+// Tau 0 is the least extreme value: every pairing is at least as extreme,
+// also when the observed statistic is a rounding residue (here 4.3e-17)
+// and some permuted ones are exactly 0 (96 of the 720).
+TEST(PermutationTest, TauZeroHasPValueOne) {
+    set_ranks r;
+    prepare_ranks({1, 9, 6, 9, 6, 1}, {1, -3, 1, 3, 1, 1}, weighting::both, r);
+    const long long caps[] = {720, 1000, 100000};
+    for (long long cap : caps)
+        for (long long stop : {20LL, cap}) {
+            run_options o;
+            o.permutations = cap;
+            o.exceed = stop;
+            permutation_p got = permutation_pvalue("S", r, five_pps(), o);
+            EXPECT_EQ(got.p_value, 1.0) << cap << " " << stop;
+        }
+}
+
+// Enumeration only where it costs no more than the draws a set unrelated
+// to the list is expected to make: e (1 + ln(N / e)), or N when e >= N.
+TEST(PermutationTest, EnumeratesOnlyWhereDrawingWouldCostMore) {
+    struct row { int n; long long cap, stop; bool exact; };
+    const row rows[] = {{3, 6, 20, true},       {4, 1000, 20, true},      {5, 1000, 20, false},
+                        {5, 10000, 20, true},   {6, 10000000, 20, false}, {10, 3628800, 20, false},
+                        {6, 720, 720, true},    {7, 720, 720, false},     {1, 1, 1, true}};
+    std::mt19937 rng(4);
+    for (const row& t : rows) {
+        set_ranks r;
+        prepare_ranks(scores(rng, t.n, true), scores(rng, t.n, true), weighting::both, r);
+        run_options o;
+        o.permutations = t.cap;
+        o.exceed = t.stop;
+        EXPECT_EQ(permutation_pvalue("S", r, five_pps(), o).exact, t.exact) << t.n << " " << t.cap << " " << t.stop;
     }
 }
 

@@ -1,0 +1,182 @@
+#include "permutation/moments.h"
+
+#include <cmath>
+
+#include "common/output.h"
+#include "stats/ranks.h"
+#include "stats/weights.h"
+
+// Why the moments are what they are.
+//
+// Let pairing p give set gene i the list gene p(i). With sx_ij = sgn(x_i - x_j)
+// and sy_kl = sgn(y_k - y_l), the numerator of that pairing is
+//   N(p) = sum_{i<j} u_i u_j v_p(i) v_p(j) sx_ij sy_p(i)p(j).
+// Put a_ij = u_i u_j sx_ij and b_kl = v_k v_l sy_kl. Both are antisymmetric
+// with a zero diagonal, so a_ij b_p(i)p(j) is symmetric in i, j and
+//   G(p) = sum_{i != j} a_ij b_p(i)p(j) = 2 N(p).
+// For i != j, (p(i), p(j)) is uniform over the n(n-1) ordered pairs of
+// distinct genes, so E G = sum a_ij * (sum_{k != l} b_kl) / (n(n-1)) = 0: the
+// b of an antisymmetric matrix sum to 0. Hence E N = 0.
+//
+// For two PP values (a, b and a', b'), E[G G'] sums a_ij a'_st E[b_p(i)p(j) b'_p(s)p(t)]
+// over i != j, s != t, grouped by the indices the two pairs share; in each
+// group the targets are uniform over the same pattern of distinct genes:
+//   (s,t) = (i,j): S_aa' S_bb' / (n(n-1)), where S_aa' = sum_{i != j} a_ij a'_ij;
+//   (s,t) = (j,i): the same, a'_ji = -a'_ij and b'_lk = -b'_kl cancel;
+//   one index shared, four patterns (s=i, t=j, s=j, t=i): sum over distinct
+//     i, j, t of a_ij a'_it is R_aa' = sum_i r_i r'_i - S_aa', r_i = sum_j a_ij
+//     the row sums; the other patterns are it with the signs +, -, - on both
+//     sides, so each gives R_aa' R_bb' / (n(n-1)(n-2));
+//   all four distinct: sum a_ij a'_st = (sum a)(sum a') less the patterns
+//     above = 0 - (S - S + R + R - R - R) = 0.
+// So Cov(G, G') = 2 S_aa' S_bb' / (n(n-1)) + 4 R_aa' R_bb' / (n(n-1)(n-2))
+// (Mantel's and Daniels' moments of the quadratic assignment statistic), and
+// Cov(N, N') = Cov(G, G') / 4. With n = 2, R is 0.
+//
+// Both sums need only sums over ranks: with f the factors of a side and
+// q_i = f_i f'_i, S = sum_i q_i (Q - Q_rank(i)) (Q the sum of q, Q_r its sum
+// over the genes of rank r: a tie adds nothing), and r_i = f_i (F_below(i) -
+// F_above(i)), the sums of f over the genes of lower and of higher rank.
+// Descending ranks flip every sign of a side, which changes no product above.
+
+static const double ln2 = 0.6931471805599453;
+
+void moment_factors(const std::vector<double>& x, const std::vector<double>& y, const std::vector<double>& pps,
+                    weighting method, std::vector<std::vector<double>>& u, std::vector<std::vector<double>>& v) {
+    if (method == weighting::unknown) fail("unknown weighting method");
+    std::size_t n = x.size();
+    std::vector<int> magnitude_x, magnitude_y;
+    std::vector<double> magnitudes;
+    if (method != weighting::list) {
+        abs_vec(x, magnitudes);
+        vec_rank_rev(magnitudes, magnitude_x);
+    }
+    if (method != weighting::set) {
+        abs_vec(y, magnitudes);
+        vec_rank_rev(magnitudes, magnitude_y);
+    }
+    u.assign(pps.size(), std::vector<double>(n, 1.0));
+    v.assign(pps.size(), std::vector<double>(n, 1.0));
+    for (std::size_t k = 0; k < pps.size(); ++k) {
+        double power = -ln2 / std::log(pps[k]);
+        if (method != weighting::list) rank_weights(magnitude_x, power, u[k]);
+        if (method != weighting::set) rank_weights(magnitude_y, power, v[k]);
+        if (method == weighting::both)
+            for (std::size_t i = 0; i < n; ++i) {
+                u[k][i] = std::sqrt(u[k][i]);
+                v[k][i] = std::sqrt(v[k][i]);
+            }
+    }
+}
+
+// The sum of f over the genes of each rank, at that rank (1 .. n).
+static std::vector<long double> sum_by_rank(const std::vector<int>& rank, const std::vector<double>& f) {
+    std::vector<long double> g(rank.size() + 1, 0.0L);
+    for (std::size_t i = 0; i < rank.size(); ++i) g[rank[i]] += f[i];
+    return g;
+}
+
+// The row sums r_i of a side's matrix f_i f_j sgn(rank_i - rank_j).
+static std::vector<long double> row_sums(const std::vector<int>& rank, const std::vector<double>& f) {
+    std::size_t n = rank.size();
+    std::vector<long double> g = sum_by_rank(rank, f), below(n + 1, 0.0L);
+    for (std::size_t r = 1; r <= n; ++r) below[r] = below[r - 1] + g[r - 1];
+    long double total = below[n] + g[n];
+    std::vector<long double> rows(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        long double lower = below[rank[i]], higher = total - lower - g[rank[i]];
+        rows[i] = f[i] * (lower - higher);
+    }
+    return rows;
+}
+
+// S of two matrices of a side (factors f and h): sum over pairs of genes of
+// different rank of f_i h_i f_j h_j.
+static long double square_sum(const std::vector<int>& rank, const std::vector<double>& f, const std::vector<double>& h) {
+    std::vector<double> q(rank.size());
+    for (std::size_t i = 0; i < q.size(); ++i) q[i] = f[i] * h[i];
+    std::vector<long double> g = sum_by_rank(rank, q);
+    long double total = 0, s = 0;
+    for (long double t : g) total += t;
+    for (long double t : g) s += t * (total - t);
+    return s;
+}
+
+// The observed numerator: genes in ascending x rank, one run of equal x ranks
+// at a time, against the weights of the earlier runs in a Fenwick tree over y
+// ranks (lower y rank: sgn product +1, higher: -1, equal: 0).
+static double observed_numerator(const std::vector<int>& rank_x, const std::vector<int>& rank_y,
+                                 const std::vector<double>& w) {
+    int n = static_cast<int>(rank_x.size());
+    std::vector<int> start(n + 2, 0), by_x(n);
+    for (int r : rank_x) ++start[r + 1];
+    for (int r = 1; r <= n + 1; ++r) start[r] += start[r - 1];
+    std::vector<int> next = start;
+    for (int i = 0; i < n; ++i) by_x[next[rank_x[i]]++] = i;
+    std::vector<double> tree(n + 1, 0.0);
+    double inserted = 0;
+    long double sum = 0;
+    for (int r = 1; r <= n; ++r) {
+        int from = start[r], to = start[r + 1];
+        for (int k = from; k < to; ++k) {
+            int i = by_x[k], y = rank_y[i];
+            double lower = 0, upto = 0;
+            for (int node = y - 1; node > 0; node -= node & -node) lower += tree[node];
+            for (int node = y; node > 0; node -= node & -node) upto += tree[node];
+            sum += static_cast<long double>(w[i]) * (lower - (inserted - upto));
+        }
+        for (int k = from; k < to; ++k) {
+            int i = by_x[k];
+            for (int node = rank_y[i]; node <= n; node += node & -node) tree[node] += w[i];
+            inserted += w[i];
+        }
+    }
+    return static_cast<double>(sum);
+}
+
+numerator_moments moments_of(const std::vector<int>& rank_x, const std::vector<int>& rank_y,
+                             const std::vector<std::vector<double>>& u, const std::vector<std::vector<double>>& v) {
+    numerator_moments m;
+    std::size_t n = rank_x.size(), count = u.size();
+    m.n = static_cast<int>(n);
+    m.numerator.assign(count, 0.0);
+    m.covariance.assign(count * count, 0.0);
+    m.z.assign(count, 0.0);
+    std::vector<std::vector<long double>> rows_x(count), rows_y(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        std::vector<double> w(n);
+        for (std::size_t i = 0; i < n; ++i) w[i] = u[k][i] * v[k][i];
+        m.numerator[k] = observed_numerator(rank_x, rank_y, w);
+        rows_x[k] = row_sums(rank_x, u[k]);
+        rows_y[k] = row_sums(rank_y, v[k]);
+    }
+    if (n < 2) return m;
+    long double pairs = static_cast<long double>(n) * (n - 1), triples = pairs * (n - 2);
+    for (std::size_t k = 0; k < count; ++k)
+        for (std::size_t l = k; l < count; ++l) {
+            long double s_x = square_sum(rank_x, u[k], u[l]), s_y = square_sum(rank_y, v[k], v[l]);
+            long double r_x = -s_x, r_y = -s_y;
+            for (std::size_t i = 0; i < n; ++i) {
+                r_x += rows_x[k][i] * rows_x[l][i];
+                r_y += rows_y[k][i] * rows_y[l][i];
+            }
+            long double c = 2 * s_x * s_y / pairs;
+            if (n > 2) c += 4 * r_x * r_y / triples;
+            m.covariance[k * count + l] = m.covariance[l * count + k] = static_cast<double>(c / 4);
+        }
+    for (std::size_t k = 0; k < count; ++k) {
+        double variance = m.covariance[k * count + k];
+        m.z[k] = variance > 0 ? m.numerator[k] / std::sqrt(variance) : 0.0;
+    }
+    return m;
+}
+
+numerator_moments tau_moments(const std::vector<double>& x, const std::vector<double>& y,
+                              const std::vector<double>& pps, weighting method) {
+    std::vector<int> rank_x, rank_y;
+    vec_rank_rev(x, rank_x);
+    vec_rank_rev(y, rank_y);
+    std::vector<std::vector<double>> u, v;
+    moment_factors(x, y, pps, method, u, v);
+    return moments_of(rank_x, rank_y, u, v);
+}
