@@ -10,6 +10,8 @@
   s100k.bed       100 000 gene sets of 100 genes (10 000 000 lines, about 380 MB)
   ids250k.bed     1 000 gene sets of 2 500 identifiers drawn from 250 000 ("ENST" and 11 digits)
   unique2m.bed    1 000 gene sets of 2 000 genes, every one of the 2 000 000 lines a gene of its own
+  unique5m.bed    as unique2m, 5 000 000 lines (about 225 MB)
+  empty5k.txt     a --lists matrix of 5 000 genes by 5 000 rankings, every field empty
 
 Set sizes are drawn uniformly. Every set gene is drawn, without repetition
 within a set, from the gene list. Set scores lie at or above the default
@@ -63,10 +65,17 @@ def write_ids(path, rng):
             out.write("".join(lines))
 
 
-def write_unique(path):
+def write_unique(path, lines=2000000):
     with open(path, "w") as out:
-        for k in range(2000000):
+        for k in range(lines):
             out.write("chr1\t0\t1\tSET%05d; src|GENE_%07d|x\t%.1f\t.\n" % (k % 1000, k, 10 + (k % 97) / 10))
+
+
+def write_empty_matrix(path, size=5000):
+    with open(path, "w") as out:
+        out.write("gene\t" + "\t".join("R%04d" % k for k in range(size)) + "\n")
+        for k in range(size):
+            out.write(gene_name(k) + "\t" * size + "\n")
 
 
 def main(argv):
@@ -87,6 +96,8 @@ def main(argv):
         ("s100k.bed", lambda p: write_sets(p, random.Random(SEED + 5), 100000, 0, 0, fixed_size=100)),
         ("ids250k.bed", lambda p: write_ids(p, random.Random(SEED + 6))),
         ("unique2m.bed", write_unique),
+        ("unique5m.bed", lambda p: write_unique(p, 5000000)),
+        ("empty5k.txt", write_empty_matrix),
     ]
     for name, make in jobs:
         if only is not None and name not in only:

@@ -117,17 +117,23 @@ static std::string replace_target(const std::string& name, mode_t& mode) {
     return name;
 }
 
-// Creates the temporary next to the target and registers it; -1 when the
-// folder takes no new file.
+// Creates the temporary next to the target and registers it; -1 with errno
+// set when the folder takes no new file.
 static int make_temporary(const std::string& target, mode_t mode, std::string& temporary) {
     // A hidden name, its length kept well within a file name's limit.
     std::string base = last_part(target).substr(0, 120);
     std::string pattern = folder_of(target) + "/." + base + ".XXXXXX";
-    if (pattern.size() >= PATH_MAX) return -1;
+    if (pattern.size() >= PATH_MAX) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
     interrupts_held held;
     int slot = 0;
     while (slot < temporary_slots && temporary_used[slot]) ++slot;
-    if (slot == temporary_slots) return -1;
+    if (slot == temporary_slots) {
+        errno = EMFILE;
+        return -1;
+    }
     char* buf = temporary_names[slot];
     std::memcpy(buf, pattern.c_str(), pattern.size() + 1);
     int fd = mkstemp(buf);
@@ -143,12 +149,41 @@ static void forget_temporary(const std::string& temporary) {
         if (temporary_used[k] && temporary == temporary_names[k]) temporary_used[k] = 0;
 }
 
+// The kernel's protected_symlinks rule, which may be switched off: in a
+// sticky folder that everyone may write, such as /tmp, a link is followed only
+// when it belongs to this user or to the folder's owner. Otherwise another
+// user could plant it and have this run replace a file of its choosing.
+// Returns the planted link, or empty. Every link along the path is checked,
+// not only the last.
+static std::string planted_link(const std::string& path) {
+    for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+        std::string part = path.substr(0, end);
+        struct stat link, folder;
+        if (lstat(part.c_str(), &link) == 0 && S_ISLNK(link.st_mode) &&
+            stat(folder_of(part).c_str(), &folder) == 0 && (folder.st_mode & S_ISVTX) &&
+            (folder.st_mode & S_IWOTH) && link.st_uid != geteuid() && link.st_uid != folder.st_uid)
+            return part;
+        if (end == std::string::npos) return "";
+    }
+}
+
 out_file open_output(const std::string& name) {
     out_file out;
     out.name = name;
+    std::string planted = planted_link(name);
+    if (!planted.empty())
+        die("Sorry, couldn't open " + name + ": won't follow " + planted +
+            ", a link of another user in a folder that everyone may write");
     mode_t mode = 0;
     out.target = replace_target(name, mode);
     int fd = out.target.empty() ? -1 : make_temporary(out.target, mode, out.temporary);
+    if (fd < 0 && !out.target.empty()) {
+        // Writing in place would truncate the old file before the first write
+        // could fail: refuse while the name still holds it.
+        std::string reason = std::strerror(errno);
+        die("Sorry, couldn't open " + name + ": can't create a temporary file in " + folder_of(out.target) +
+            " (" + reason + ")");
+    }
     if (fd >= 0) {
         out.f = fdopen(fd, "w");
         if (!out.f) {

@@ -8,8 +8,10 @@
 // renamed over the name only once it is complete and on disk: the name never
 // holds a partly written file, and two runs writing the same name leave one
 // whole file. Devices, pipes and names under /dev and /proc (/dev/stdout,
-// /dev/null) are written in place, as is a file whose folder takes no new
-// files.
+// /dev/null) are written in place. Where no temporary can be made (a folder
+// that takes no new files, a full file system), the name is refused rather
+// than written in place, which would cut the old file short before a failing
+// write.
 struct out_file {
     std::string name;       // as given
     std::string temporary;  // empty when written in place
@@ -18,7 +20,9 @@ struct out_file {
 };
 
 // Opens the name for writing; ends the run with "Sorry, couldn't open NAME"
-// when it cannot be written.
+// when it cannot be written, followed by the reason when no temporary can be
+// made or when the name passes through a link that another user left in a
+// folder that everyone may write (as /tmp).
 out_file open_output(const std::string& name);
 
 // Flushes and closes the file and, for a temporary, syncs it and renames it

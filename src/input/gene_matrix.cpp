@@ -1,5 +1,6 @@
 #include "input/gene_matrix.h"
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 #include <string_view>
@@ -41,65 +42,67 @@ static void treat(const std::string& adj_method, double& score) {
     if (adj_method[1] == '3') score = -score;
 }
 
-// Read row by row, held ranking by ranking.
-static void by_ranking(score_matrix& m) {
-    std::size_t width = m.names.size(), genes = m.genes.size();
-    std::vector<double> values(m.values.size());
-    std::vector<std::uint8_t> present(m.present.size());
-    for (std::size_t g = 0; g < genes; ++g)
-        for (std::size_t k = 0; k < width; ++k) {
-            values[k * genes + g] = m.values[g * width + k];
-            present[k * genes + g] = m.present[g * width + k];
-        }
-    m.values.swap(values);
-    m.present.swap(present);
-}
-
+// Two passes over the text: the first checks the lines and numbers the genes,
+// the second writes every score straight to its place ranking by ranking. The
+// matrix is thus made once at its final size: grown row by row and then turned
+// round, it took twice its size at its peak.
 score_matrix read_matrix_bytes(file_bytes bytes, const std::string& file_name, const run_options& o,
                                read_counts& counts) {
     score_matrix list_matrix;
     counts = read_counts{};
     std::unordered_map<std::string_view, std::size_t> rows;
+    std::vector<std::size_t> line_rows;  // the gene of every data line, in file order
     std::vector<std::string_view> fields;
-    std::size_t pos = 0, number = 0, width = 0;
+    std::size_t pos = 0, number = 0, width = 0, header_end = 0;
     std::string_view line;
     while (next_line(bytes.text, pos, line)) {
         ++number;
         trim_string(line);
         if (line.empty() || line[0] == '#') continue;
-        all_fields(line, fields);
         if (width == 0) {
+            all_fields(line, fields);
             read_header(file_name, number, fields, list_matrix);
             width = list_matrix.names.size();
+            header_end = pos;
             continue;
         }
-        if (fields.size() != width + 1)
+        std::size_t field_count = std::count(line.begin(), line.end(), '\t') + 1;
+        if (field_count != width + 1)
             matrix_error(file_name, number,
-                         std::to_string(fields.size()) + " fields, " + std::to_string(width + 1) + " expected");
-        if (fields[0].empty()) matrix_error(file_name, number, "no gene name");
+                         std::to_string(field_count) + " fields, " + std::to_string(width + 1) + " expected");
+        std::string_view gene = line.substr(0, line.find('\t'));
+        if (gene.empty()) matrix_error(file_name, number, "no gene name");
         ++counts.records;
-        auto row = rows.emplace(fields[0], list_matrix.genes.size());
+        auto row = rows.emplace(gene, list_matrix.genes.size());
         if (row.second) {
-            list_matrix.genes.emplace_back(fields[0]);
-            list_matrix.values.resize(list_matrix.values.size() + width, 0.0);
-            list_matrix.present.resize(list_matrix.present.size() + width, 0);
+            list_matrix.genes.emplace_back(gene);
         } else if (counts.duplicates++ < 5 && o.verbose) {
-            counts.duplicate_names.emplace_back(fields[0]);
+            counts.duplicate_names.emplace_back(gene);
         }
-        std::size_t at = row.first->second * width;
-        for (std::size_t k = 0; k < width; ++k) {
-            std::string_view v = fields[k + 1];
-            if (v.empty() || v == "NA") continue;  // not in this ranking; an earlier value stays
-            list_matrix.values[at + k] = field_number(v);
-            list_matrix.present[at + k] = 1;
-        }
+        line_rows.push_back(row.first->second);
     }
     counts.lines = number;
     if (width == 0) fail("wrong file " + shown_name(file_name) + ": no header line (gene, then one name per ranking)");
+    std::size_t genes = list_matrix.genes.size();
+    list_matrix.values.assign(width * genes, 0.0);
+    list_matrix.present.assign(width * genes, 0);
+    pos = header_end;
+    for (std::size_t g : line_rows) {
+        do {
+            next_line(bytes.text, pos, line);
+            trim_string(line);
+        } while (line.empty() || line[0] == '#');
+        all_fields(line, fields);
+        for (std::size_t k = 0; k < width; ++k) {
+            std::string_view v = fields[k + 1];
+            if (v.empty() || v == "NA") continue;  // not in this ranking; an earlier value stays
+            list_matrix.values[k * genes + g] = field_number(v);
+            list_matrix.present[k * genes + g] = 1;
+        }
+    }
     release_file(bytes);
     for (std::size_t k = 0; k < list_matrix.values.size(); ++k)
         if (list_matrix.present[k]) treat(o.adj_method, list_matrix.values[k]);
-    by_ranking(list_matrix);
     return list_matrix;
 }
 

@@ -52,11 +52,19 @@ static std::size_t bgzf_block_size(const unsigned char* p, std::size_t avail) {
     return 0;
 }
 
-// The blocks of the input when it is BGZF from its first byte to its last;
-// false otherwise. A block whose trailer claims more than 64 KiB is not BGZF.
+// Zero bytes after the last member are padding (tapes, block devices, some
+// transfer tools fill the last block with them); gzip ignores them too.
+static bool only_padding(std::string_view rest) {
+    return rest.find_first_not_of('\0') == std::string_view::npos;
+}
+
+// The blocks of the input when it is BGZF from its first byte to its last
+// (or to its padding); false otherwise. A block whose trailer claims more
+// than 64 KiB is not BGZF.
 static bool bgzf_blocks(std::string_view in, std::vector<bgzf_block>& blocks) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(in.data());
     for (std::size_t at = 0; at < in.size();) {
+        if (at > 0 && only_padding(in.substr(at))) break;
         std::size_t size = bgzf_block_size(p + at, in.size() - at);
         // The header (18 bytes) and the trailer (8) fit in every block.
         if (size < 26 || size > in.size() - at) return false;
@@ -108,6 +116,7 @@ static bool gunzip_members(std::string_view in, byte_buffer& out) {
     decompressor d;
     out.size = 0;
     for (std::size_t at = 0; at < in.size();) {
+        if (at > 0 && only_padding(in.substr(at))) break;
         if (!starts_gzip(in.substr(at))) return false;  // something other than a member after a member
         std::size_t used = 0, got = 0;
         libdeflate_result r = libdeflate_gzip_decompress_ex(d.d, in.data() + at, in.size() - at, out.data + out.size,

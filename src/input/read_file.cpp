@@ -45,8 +45,14 @@ struct fd_closer {
     }
 };
 
+// Whether descriptor 0 was open when the program started, taken before main
+// opens anything: with standard input closed (<&-), the first file opened
+// takes descriptor 0, and "-" would read that file again.
+static const bool standard_input_open = fcntl(0, F_GETFD) != -1;
+
 void read_file(const std::string& file_name, int thread_n, file_bytes& bytes) {
     bytes = file_bytes();
+    if (file_name == "-" && !standard_input_open) fail("Sorry, couldn't read standard input: it is closed");
     int fd = file_name == "-" ? 0 : open(file_name.c_str(), O_RDONLY);
     if (fd < 0) fail("Sorry, couldn't open file " + file_name);
     fd_closer closer{fd};

@@ -111,8 +111,9 @@ def compressed_error(name):
 
 class Row:
     def __init__(self, name, set=SET, lst=LIST, args=(), status=0, out=TABLE, err=b"", files=None,
-                 absent=(), any_order=False, dirs=()):
+                 absent=(), any_order=False, dirs=(), stdin_closed=False):
         self.name, self.set, self.lst, self.args = name, set, lst, list(args)
+        self.stdin_closed = stdin_closed
         self.status, self.out, self.err, self.files = status, out, err, files or {}
         self.absent, self.any_order, self.dirs = absent, any_order, dirs
 
@@ -250,6 +251,7 @@ ROWS = [
     Row("gzip_corrupt_length", set=flip(GZ_SET, len(GZ_SET) - 1), status=1, out=compressed_error(b"set.bed")),
     Row("gzip_trailing_garbage", set=GZ_SET + b"x", status=1, out=compressed_error(b"set.bed")),
     Row("gzip_trailing_magic_bytes", set=GZ_SET + b"\x1f\x8b", status=1, out=compressed_error(b"set.bed")),
+    Row("gzip_zero_padding", set=GZ_SET + bytes(512), lst=compress.bgzf(LIST) + bytes(8)),
     Row("gzip_bgzf_corrupt_middle_block", set=flip(compress.bgzf(BIG_SETS), 200000), args=["-t", "2"], status=1,
         out=compressed_error(b"set.bed")),
     Row("gzip_bgzf_cut_in_last_block", set=compress.bgzf(SET)[:-30], status=1, out=compressed_error(b"set.bed")),
@@ -257,6 +259,9 @@ ROWS = [
     Row("stdin_for_both_files", args=["-s", "-", "-i", "-"], status=1,
         out=b"wrong input files: -s and -i can't both be - (standard input)\n"),
     Row("stdin_empty_gene_set_file", args=["-s", "-"], out=HEAD),
+    # The gene-set file then takes descriptor 0; "-" must not read it again.
+    Row("stdin_closed_gene_list", args=["-i", "-"], stdin_closed=True, status=1,
+        out=b"Sorry, couldn't read standard input: it is closed\n"),
     # --- option values ---
     Row("option_cutoff_nan_passes_all", set=SET + rec(b"T; x|g1", b"-5"), args=["-g", "nan"],
         out=HEAD + ROW_S[:-10] + b"0.0449885\n" + one_gene(b"T")),
@@ -324,7 +329,7 @@ def check(quorin, row):
         write(work, "list.txt", row.lst)
         for name in row.dirs:
             os.mkdir(os.path.join(work, name))
-        ended = run(quorin, ["-s", "set.bed", "-i", "list.txt"] + row.args, work)
+        ended = run(quorin, ["-s", "set.bed", "-i", "list.txt"] + row.args, work, close_stdin=row.stdin_closed)
         if ended.problem():
             return [ended.problem()]
         if ended.status != row.status:

@@ -26,7 +26,8 @@ Runs quorin as a hostile environment would:
 - memory limits (skipped in sanitizer builds, which reserve terabytes):
   /dev/zero as input ends with "Sorry, out of memory"; 40 MB of empty lines
   (32 bytes reserved per line would be 1.3 GB) and a 64 MB wrong line (one
-  copy would pass the limit) run within a limit a little above the file.
+  copy would pass the limit) run within a limit a little above the file; a
+  --lists matrix of 9 million empty fields within 130 MB (9 bytes a field).
 
 Usage: hostile_env.py QUORIN STOP_LIBRARY
 """
@@ -329,6 +330,17 @@ def memory_limits(quorin, work):
           ([] if done.returncode == 1 else ["ended with %d: %s" % (done.returncode, show(done.stderr))]) +
           ([] if done.stdout == b"wrong line: " + line + b"\n" else ["stdout is not the whole line"]))
     os.remove(os.path.join(work, "huge.bed"))
+
+    # The matrix is made once at its size, 9 bytes a field: 81 MB here, which
+    # grown row by row and turned round took twice that.
+    size = 3000
+    write(work, "empty.tsv", ("gene\t" + "\t".join("R%d" % k for k in range(size)) + "\n").encode() +
+          b"".join(b"g%d" % k + b"\t" * size + b"\n" for k in range(size)))
+    done = limited_run(["-s", "set.bed", "--lists", "empty.tsv"], 130)
+    check("a matrix of 3000 x 3000 empty fields under a 130 MB limit",
+          ([] if done.returncode == 0 else ["ended with %d: %s" % (done.returncode, show(done.stderr))]) +
+          ([] if done.stdout == b"List\tGene-set\tPP\tCor_dir\tTau\tEstimate\tP-value\tFDR\n" else ["stdout differs"]))
+    os.remove(os.path.join(work, "empty.tsv"))
 
 
 def main():

@@ -17,12 +17,14 @@ class Ended:
         return self.how
 
 
-def run(quorin, args, cwd, stdout=subprocess.PIPE, env=None, timeout=TIMEOUT, close_stdout=False):
-    """Runs quorin; close_stdout starts it with file descriptor 1 closed."""
+def run(quorin, args, cwd, stdout=subprocess.PIPE, env=None, timeout=TIMEOUT, close_stdout=False,
+        close_stdin=False):
+    """Runs quorin; close_stdout (close_stdin) starts it with file descriptor 1 (0) closed."""
+    closed = [fd for fd, close in ((0, close_stdin), (1, close_stdout)) if close]
     try:
         done = subprocess.run([quorin] + list(args), cwd=cwd, stdin=subprocess.DEVNULL, stdout=stdout,
                               stderr=subprocess.PIPE, env=env, timeout=timeout,
-                              preexec_fn=(lambda: os.close(1)) if close_stdout else None)
+                              preexec_fn=(lambda: [os.close(fd) for fd in closed]) if closed else None)
     except subprocess.TimeoutExpired as e:
         return Ended(None, e.stdout or b"", e.stderr or b"", "no end within %d s" % timeout)
     if done.returncode < 0:

@@ -104,7 +104,31 @@ TEST(Gzip, CutOrChangedDataIsRefused) {
     }
     EXPECT_FALSE(gunzip_text(file + "\n", 1, got));
     EXPECT_FALSE(gunzip_text(file + std::string("\x1f\x8b", 2), 1, got));
-    EXPECT_FALSE(gunzip_text(file + std::string(8, '\0'), 1, got));
+    EXPECT_FALSE(gunzip_text(file + std::string(8, '\0') + "x", 1, got));
+}
+
+// Zero bytes after the last member are padding, as gzip reads them; BGZF so
+// padded is still read block by block.
+TEST(Gzip, ZeroPaddingAfterTheLastMemberIsIgnored) {
+    std::mt19937 rng(16);
+    std::string text = random_text(rng, 20000), got;
+    struct form {
+        const char* label;
+        std::string file;
+        std::size_t blocks;
+    };
+    const form forms[] = {
+        {"one member", member(text), 0},
+        {"two members", member(text.substr(0, 700)) + member(text.substr(700)), 0},
+        {"BGZF", bgzf(text, 4096), 6},
+    };
+    for (const form& f : forms)
+        for (std::size_t padding : {1, 8, 512, 70000}) {
+            std::string padded = f.file + std::string(padding, '\0');
+            ASSERT_TRUE(gunzip_text(padded, 2, got)) << f.label << " " << padding;
+            EXPECT_EQ(got, text) << f.label << " " << padding;
+            EXPECT_EQ(bgzf_block_count(padded), f.blocks) << f.label << " " << padding;
+        }
 }
 
 TEST(Gzip, CutOrChangedBgzfIsRefused) {

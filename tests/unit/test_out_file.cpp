@@ -158,6 +158,65 @@ TEST(OutFileError, MissingFolderCannotBeOpened) {
     EXPECT_TRUE(e.on_stderr);
 }
 
+// Names that must be refused before anything is written, and what the refusal
+// says. Root writes anywhere, so the read-only case drops to an unprivileged
+// user in the child that opens; the planted link belongs to that user.
+TEST(OutFileDeath, RefusedLeavingTheOldFile) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to give files to another user";
+    const uid_t nobody = 65534;
+    struct refusal {
+        const char* label;
+        mode_t folder_mode;
+        bool link;            // the name is a link of another user to a file outside the folder
+        std::string message;  // after "Sorry, couldn't open NAME: "
+    };
+    const refusal cases[] = {
+        {"readonly", 0555, false, "can't create a temporary file in FOLDER \\(Permission denied\\)"},
+        {"planted", 01777, true, "won't follow NAME, a link of another user in a folder that everyone may write"},
+    };
+    for (const refusal& c : cases) {
+        std::string folder = fresh_folder(std::string("refused_") + c.label);
+        std::string name = folder + "/out.tsv";
+        std::string old_file = c.link ? fresh_folder(std::string("victim_") + c.label) + "/important.txt" : name;
+        spit(old_file, "old\n");
+        if (c.link) {
+            ASSERT_EQ(symlink(old_file.c_str(), name.c_str()), 0);
+            ASSERT_EQ(lchown(name.c_str(), nobody, nobody), 0);
+        } else {
+            ASSERT_EQ(chown(name.c_str(), nobody, nobody), 0);
+        }
+        ASSERT_EQ(chmod(folder.c_str(), c.folder_mode), 0);
+        std::string message = c.message;
+        for (auto [key, value] : {std::pair<std::string, std::string>{"FOLDER", folder}, {"NAME", name}})
+            for (std::size_t at; (at = message.find(key)) != std::string::npos;) message.replace(at, key.size(), value);
+        EXPECT_EXIT(
+            {
+                if (!c.link && setuid(nobody) != 0) std::exit(2);
+                run_error e = error_of([&] { open_output(name); });
+                std::fprintf(stderr, "%s\n", e.text().c_str());
+                std::exit(e ? 1 : 0);
+            },
+            testing::ExitedWithCode(1), "^Sorry, couldn't open " + name + ": " + message + "\n$")
+            << c.label;
+        EXPECT_EQ(slurp(old_file), "old\n") << c.label;
+        chmod(folder.c_str(), 0755);
+        EXPECT_EQ(entries(folder), std::vector<std::string>{"out.tsv"}) << c.label;
+    }
+}
+
+// The control: in the same kind of folder, a link of one's own is followed.
+TEST(OutFile, OwnLinkInSharedFolderIsFollowed) {
+    std::string folder = fresh_folder("shared_own_link");
+    std::string target = fresh_folder("shared_own_target") + "/real.txt";
+    spit(target, "old\n");
+    ASSERT_EQ(chmod(folder.c_str(), 01777), 0);
+    ASSERT_EQ(symlink(target.c_str(), (folder + "/link.txt").c_str()), 0);
+    out_file out = open_output(folder + "/link.txt");
+    write_line(out.f, "new");
+    finish_output(out);
+    EXPECT_EQ(slurp(target), "new\n");
+}
+
 TEST(OutputError, OutOfMemoryIsOneLineOnTheErrorStream) {
     run_error e = error_of([] { throw std::bad_alloc(); });
     EXPECT_EQ(e.text(), "Sorry, out of memory");
