@@ -16,7 +16,7 @@
 #include "common/records.h"
 #include "config/run_options.h"
 #include "reference.h"
-#include "stats/pair_pass_internal.h"
+#include "stats/pair/pair_pass_internal.h"
 #include "stats/ranks.h"
 #include "stats/tau.h"
 #include "stats/tau_analysis.h"

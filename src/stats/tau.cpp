@@ -4,7 +4,7 @@
 #include <string>
 
 #include "common/output.h"
-#include "stats/pair_pass.h"
+#include "stats/pair/pair_pass.h"
 
 int sgn(int v) { return (v > 0) - (v < 0); }
 

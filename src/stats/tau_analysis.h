@@ -3,7 +3,7 @@
 
 #include "common/records.h"
 #include "config/run_options.h"
-#include "stats/pair_pass.h"
+#include "stats/pair/pair_pass.h"
 
 // Tests one gene set at one PP value with the weighting method of o;
 // fills rank_x, rank_y and weights of the record. The run tests sets through

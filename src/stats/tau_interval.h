@@ -1,7 +1,7 @@
 #pragma once
 #include <vector>
 
-#include "stats/pair_pass.h"
+#include "stats/pair/pair_pass.h"
 
 // Ranges that surely hold what the exact test computes, found in O(n log n)
 // without the pair pass. With several PP values they tell which tests can be

@@ -4,7 +4,7 @@
 #include <random>
 #include <vector>
 
-#include "stats/pair_pass_internal.h"
+#include "stats/pair/pair_pass_internal.h"
 
 using doubles = std::vector<double>;
 using ints = std::vector<int>;

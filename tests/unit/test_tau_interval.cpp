@@ -9,7 +9,7 @@
 #include <random>
 
 #include "config/run_options.h"
-#include "stats/pair_pass.h"
+#include "stats/pair/pair_pass.h"
 #include "stats/tau.h"
 #include "stats/tau_analysis.h"
 #include "stats/tau_interval.h"

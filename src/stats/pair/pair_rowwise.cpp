@@ -29,8 +29,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "stats/pair_pass_internal.h"
-#include "stats/pair_simd.h"
+#include "stats/pair/pair_pass_internal.h"
+#include "stats/pair/pair_simd.h"
 
 // Adds RN(k), k = fi_scaled * f[j] (times sgn(yi - y[j]) when signed), for j
 // from `from` on, up to the first block of sixteen that holds a halfway k.

@@ -1,5 +1,5 @@
 // Which vector instructions this processor has, checked once at run time.
-#include "stats/pair_pass.h"
+#include "stats/pair/pair_pass.h"
 
 bool pair_path_supported(pair_path path) {
     __builtin_cpu_init();

@@ -29,8 +29,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "stats/pair_pass_internal.h"
-#include "stats/pair_simd.h"
+#include "stats/pair/pair_pass_internal.h"
+#include "stats/pair/pair_simd.h"
 
 int exact_shift(const std::vector<float>& f) {
     std::size_t n = f.size();

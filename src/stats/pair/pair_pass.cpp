@@ -16,7 +16,7 @@
 // An odd last sequential vector takes one or two exact vectors along in its
 // loop (sequential_with_exact_pair_sums): its adds wait on each other, and
 // the exact work fills those waits.
-#include "stats/pair_pass_internal.h"
+#include "stats/pair/pair_pass_internal.h"
 
 void pair_sums(pair_path path, const pair_layout& l, const std::vector<const std::vector<double>*>& weights,
                std::vector<long double>& w_sums, std::vector<long double>& t_sums) {

@@ -11,7 +11,7 @@
 // Otherwise literal_pair_sums runs, which adds every term as it is.
 #include <cmath>
 
-#include "stats/pair_pass_internal.h"
+#include "stats/pair/pair_pass_internal.h"
 
 bool finite_products(const std::vector<float>& f) {
     float top = 0;

@@ -1,5 +1,5 @@
 // The pair order every pass walks: ascending x rank, then y rank.
-#include "stats/pair_pass.h"
+#include "stats/pair/pair_pass.h"
 
 #include "stats/ranks.h"
 

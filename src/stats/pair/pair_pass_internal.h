@@ -3,7 +3,7 @@
 // benchmarks. Weights f are floats in pair order.
 #include <vector>
 
-#include "stats/pair_pass.h"
+#include "stats/pair/pair_pass.h"
 
 // sgn(a - b), without the overflow of the difference.
 inline int sign_of(int a, int b) { return (a > b) - (a < b); }
