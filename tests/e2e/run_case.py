@@ -4,6 +4,7 @@
 A case folder holds:
   args        the command-line words, one per line (none when empty)
   in/         files copied into a fresh working folder, where quorin runs
+  examples    names of files of examples/ copied there too, one per line
   make_input.py  optional: run in the working folder first, to generate big inputs
                  or compressed copies of the examples
   stdin       bytes given on standard input (absent: none, standard input is empty)
@@ -18,6 +19,9 @@ import shutil
 import subprocess
 import sys
 import tempfile
+
+
+EXAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples")
 
 
 def read(path, default=None):
@@ -40,6 +44,9 @@ def main():
     with tempfile.TemporaryDirectory() as work:
         if os.path.isdir(os.path.join(case, "in")):
             shutil.copytree(os.path.join(case, "in"), work, dirs_exist_ok=True)
+        listed = read(os.path.join(case, "examples"), b"").decode().split()
+        for name in listed:
+            shutil.copy(os.path.join(EXAMPLES, name), work)
         maker = os.path.join(case, "make_input.py")
         if os.path.exists(maker):
             subprocess.run([sys.executable, maker], cwd=work, check=True)
