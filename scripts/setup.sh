@@ -2,7 +2,8 @@
 # Installs what building quorin needs on Debian or Ubuntu, and only what is
 # missing, so that the README's two commands work on a fresh machine.
 #
-#   scripts/setup.sh           the build: cmake, make, g++, pkg-config, libdeflate
+#   scripts/setup.sh           the build: cmake, make, g++, pkg-config, libdeflate, and for the
+#                              Python package pybind11, Python's headers, numpy and pandas
 #   scripts/setup.sh --tests   also what the tests need: python3, GoogleTest, tmux
 #                              (the progress bar test), SLURM and munge (the
 #                              workflow's test on a single-node cluster), and on
@@ -34,8 +35,16 @@ need_command make make
 need_command g++ g++
 need_command pkg-config pkg-config
 need_header libdeflate.h libdeflate-dev
+# The Python package: built for Debian's /usr/bin/python3, with its numpy and pandas.
+need_python() {  # module, Debian package
+  /usr/bin/python3 -c "import $1" >/dev/null 2>&1 || missing="$missing $2"
+}
+need_header pybind11/pybind11.h pybind11-dev
+ls /usr/include/python3*/Python.h >/dev/null 2>&1 || missing="$missing python3-dev"
+need_python numpy python3-numpy
+need_python pandas python3-pandas
 if [ "$tests" = yes ]; then
-  need_command python3 python3
+  need_python pytest python3-pytest
   need_header gtest/gtest.h libgtest-dev
   need_header gmock/gmock.h libgmock-dev
   need_command tmux tmux

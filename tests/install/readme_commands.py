@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""The README's quick start holds exactly two set-up commands: one that builds
-and runs quorin without the tests, and one that builds and passes the tests,
+"""The README's quick start holds exactly two set-up commands: one that builds,
+installs what users import and runs quorin without the tests, and one that builds and passes the tests,
 which CI runs word for word.
 
 Usage: readme_commands.py README.md CI_SCRIPT
@@ -23,6 +23,8 @@ else:
     run, test = commands
     if "--tests" in run or "QUORIN_TESTS=ON" in run or "ctest" in run or "./build/quorin " not in run:
         errors.append("the first command should build and run quorin without the tests: " + run)
+    if "cmake --install build" not in run:
+        errors.append("the first command should install the command and the Python package: " + run)
     if not ("--tests" in test and "-DQUORIN_TESTS=ON" in test and "--no-tests=error" in test):
         errors.append("the second command should require and run the tests: " + test)
     if not any(line == test or line.startswith(test + " ||") for line in ci_lines):
