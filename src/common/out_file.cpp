@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "common/error.h"
 #include "common/output.h"
@@ -19,6 +20,9 @@
 static const int temporary_slots = 8;
 static char temporary_names[temporary_slots][PATH_MAX];
 static volatile sig_atomic_t temporary_used[temporary_slots];
+// Analyses running at once in one process write outputs at once: slots are
+// taken and given back under this lock (the handlers only read them).
+static std::mutex slots_lock;
 
 void remove_temporaries() {
     for (int k = 0; k < temporary_slots; ++k)
@@ -84,6 +88,23 @@ static bool under(const std::string& path, const std::string& root) {
     return path == root || path.compare(0, root.size() + 1, root + "/") == 0;
 }
 
+// The process's file-mode mask, read without changing it: umask() can only
+// be read by setting it, which would race with another thread creating a file.
+static mode_t current_umask() {
+    if (std::FILE* f = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, f)) found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(f);
+        if (found) return static_cast<mode_t>(mask);
+    }
+    std::lock_guard<std::mutex> hold(slots_lock);  // kernels before 4.7: at least no two outputs race
+    mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+
 // Where a temporary may stand in for the name: the path that it is renamed
 // to, or empty when the name is written in place. An existing file that may
 // not be written is left to the plain open, which reports it.
@@ -95,11 +116,8 @@ static std::string replace_target(const std::string& name, mode_t& mode) {
         mode = info.st_mode & 07777;
     } else {
         if (errno != ENOENT) return "";
-        // A new file gets the mode that a plain open would give it. Only the
-        // main thread writes outputs, so reading the mask here races nothing.
-        mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
+        // A new file gets the mode that a plain open would give it.
+        mode = 0666 & ~current_umask();
     }
     // /dev/stdout and /proc/self/fd/1 stand for a descriptor even when it is
     // a regular file: replacing that file would lose what else goes there.
@@ -128,6 +146,7 @@ static int make_temporary(const std::string& target, mode_t mode, std::string& t
         return -1;
     }
     interrupts_held held;
+    std::lock_guard<std::mutex> hold(slots_lock);
     int slot = 0;
     while (slot < temporary_slots && temporary_used[slot]) ++slot;
     if (slot == temporary_slots) {
@@ -145,6 +164,7 @@ static int make_temporary(const std::string& target, mode_t mode, std::string& t
 }
 
 static void forget_temporary(const std::string& temporary) {
+    std::lock_guard<std::mutex> hold(slots_lock);
     for (int k = 0; k < temporary_slots; ++k)
         if (temporary_used[k] && temporary == temporary_names[k]) temporary_used[k] = 0;
 }
