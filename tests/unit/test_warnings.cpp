@@ -123,24 +123,6 @@ TEST(Library, ReadingWarnings) {
     }
 }
 
-// Versioned identifiers pair with --strip-versions, and the warning says so.
-TEST(Library, StripVersionsPairsVersionedIdentifiers) {
-    std::string sets = write_temp("v.bed", "c\t0\t1\tS; x|ENSG01.2|y\t3\t.\nc\t0\t1\tS; x|ENSG02.1|y\t2\t.\n");
-    std::string list = write_temp("v.txt", "ENSG01\t1\nENSG02\t2\n");
-    for (bool strip : {false, true}) {
-        run_options o;
-        o.tscore = 0;
-        o.strip_versions = strip;
-        quorin::gene_sets s;
-        quorin::rankings l;
-        ASSERT_FALSE(quorin::read_gene_sets(sets, o, s));
-        ASSERT_FALSE(quorin::read_gene_list(list, o, l));
-        std::string text = joined(quorin::reading_warnings(s, l, o));
-        EXPECT_EQ(text.find("--strip-versions pairs 2 of them") != std::string::npos, !strip) << text;
-        EXPECT_EQ(text.empty(), strip) << text;
-    }
-}
-
 static std::string table_of(const quorin::gene_sets& s) {
     std::string text;
     const set_table& t = s.table;
