@@ -73,13 +73,15 @@ run_options take_options(const py::dict& d) {
     o.permutations = d["permutations"].cast<long long>();
     o.exceed = d["exceed"].cast<long long>();
     o.seed = d["seed"].cast<unsigned long long>();
+    o.strip_versions = d["strip_versions"].cast<bool>();
     o.dump = d["detail"].cast<bool>();  // every tested record keeps its per-gene detail
     return o;
 }
 
 // Reads both inputs and analyses them: what runs without the GIL.
 void run(const input& set_in, const input& list_in, const std::string& kind, const run_options& o,
-         quorin::rankings& list, quorin::analysis& a, const std::atomic<bool>& cancel) {
+         quorin::rankings& list, quorin::analysis& a, std::vector<std::string>& warnings,
+         const std::atomic<bool>& cancel) {
     quorin::gene_sets sets;
     raise(set_in.path.empty() ? quorin::gene_sets_from_records(set_in.names, set_in.genes, set_in.values, o, sets)
                               : quorin::read_gene_sets(set_in.path, o, sets));
@@ -91,13 +93,14 @@ void run(const input& set_in, const input& list_in, const std::string& kind, con
         raise(quorin::gene_list_from_pairs(list_in.genes, list_in.values, o, list));
     else
         raise(quorin::rankings_from_matrix(list_in.names, list_in.genes, list_in.values, o, list));
+    warnings = quorin::reading_warnings(sets, list, o);
     raise(quorin::analyse(sets, list, o, a, nullptr, &cancel));
 }
 
 // Runs `run` on a thread of its own; a signal seen by Python (Ctrl-C) stops
 // it at the next gene set and is raised here.
 void run_interruptibly(const input& set_in, const input& list_in, const std::string& kind, const run_options& o,
-                       quorin::rankings& list, quorin::analysis& a) {
+                       quorin::rankings& list, quorin::analysis& a, std::vector<std::string>& warnings) {
     std::atomic<bool> cancel{false};
     std::mutex lock;
     std::condition_variable finished;
@@ -108,7 +111,7 @@ void run_interruptibly(const input& set_in, const input& list_in, const std::str
         py::gil_scoped_release no_gil;
         std::thread worker([&] {
             try {
-                run(set_in, list_in, kind, o, list, a, cancel);
+                run(set_in, list_in, kind, o, list, a, warnings, cancel);
             } catch (...) {
                 error = std::current_exception();
             }
@@ -196,7 +199,8 @@ py::dict analyse(const py::object& sets, const py::object& ranking, const std::s
     input list_in = take_input(ranking, kind == "matrix");
     quorin::rankings list;
     quorin::analysis a;
-    run_interruptibly(set_in, list_in, kind, o, list, a);
+    std::vector<std::string> warnings;
+    run_interruptibly(set_in, list_in, kind, o, list, a, warnings);
     const std::vector<struct fstat>& r = a.records;
     py::dict out;
     out["rankings"] = list.matrix.names;
@@ -217,6 +221,7 @@ py::dict analyse(const py::object& sets, const py::object& ranking, const std::s
     out["p_value"] = column<double>(r, [](const struct fstat& s) { return s.p_value; });
     out["fdr"] = column<double>(r, [](const struct fstat& s) { return s.fdr; });
     if (o.dump) add_detail(r, out);
+    out["warnings"] = warnings;
     return out;
 }
 
@@ -231,6 +236,7 @@ PYBIND11_MODULE(_quorin, m) {
             if (p) std::rethrow_exception(p);
         } catch (const library_error& e) {
             std::string text = e.error.text();
+            if (!e.error.detail.empty()) text += " (" + e.error.detail + ")";
             PyObject* type = text == "Sorry, out of memory" ? PyExc_MemoryError
                              : e.error.on_stderr          ? PyExc_OSError
                                                           : PyExc_ValueError;

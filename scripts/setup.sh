@@ -5,9 +5,10 @@
 #   scripts/setup.sh           the build: cmake, make, g++, pkg-config, libdeflate, and for the
 #                              Python package pybind11, Python's headers, numpy and pandas
 #   scripts/setup.sh --tests   also what the tests need: python3, GoogleTest, tmux
-#                              (the progress bar test), SLURM and munge (the
-#                              workflow's test on a single-node cluster), and on
-#                              Debian dpkg-dev and file for the package test
+#                              (the progress bar test), chromium (the report's
+#                              browser test), snakemake, SLURM and munge (the
+#                              workflow's tests, one on a single-node cluster),
+#                              and on Debian dpkg-dev and file for the package test
 #
 # On a system without apt-get it names what is missing and stops; the README's
 # "Install" section lists the prerequisites by their names elsewhere.
@@ -48,6 +49,9 @@ if [ "$tests" = yes ]; then
   need_header gtest/gtest.h libgtest-dev
   need_header gmock/gmock.h libgmock-dev
   need_command tmux tmux
+  # Without them browser.report and workflow.shards are skipped, not run.
+  need_command chromium chromium
+  need_command snakemake snakemake
   need_command slurmctld slurm-wlm
   need_command munged munge
   # The package test checks the dependencies that dpkg-shlibdeps finds.

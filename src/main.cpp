@@ -43,6 +43,7 @@ static bool write_all(int fd, struct iovec* pieces, int count) {
                                   {const_cast<char*>("\n"), 1}};
         write_all(STDOUT_FILENO, pieces, 3);
     }
+    if (!e.detail.empty()) put_line(stderr, e.detail);
     remove_temporaries();
     std::_Exit(1);
 }
@@ -73,7 +74,7 @@ static void say_all(const std::vector<std::string>& lines) {
 // -h, --version or no argument: the line, then the status.
 [[noreturn]] static void stop_with(const command_line& c) {
     put_line(stdout, c.stop_text);
-    if (std::ferror(stdout)) end_with(run_error{"Sorry, couldn't write standard output", {}, nullptr, true});
+    if (std::ferror(stdout)) end_with(run_error{"Sorry, couldn't write standard output", {}, nullptr, true, {}});
     std::exit(c.stop_status);
 }
 
@@ -88,12 +89,16 @@ int main(int argc, char** argv) {
     check(quorin::parse_command_line(argc, argv, c));
     if (c.stop_status >= 0) stop_with(c);
     const run_options& o = c.options;
+    say_all(c.warnings);
     const run_files& files = c.files;
     quorin::gene_sets sets;
     quorin::rankings list;
     check(quorin::read_gene_sets(files.gene_set, o, sets));
     check(o.many_lists ? quorin::read_rankings_matrix(files.gene_list, o, list)
                        : quorin::read_gene_list(files.gene_list, o, list));
+    std::vector<std::string> warnings = quorin::reading_warnings(sets, list, o);
+    check(quorin::strict_error(warnings, o));
+    if (!o.quiet) say_all(warnings);
     if (o.verbose) say_all(quorin::reading_notes(sets, list, o));
     // With -o, each record goes to standard output as it is finished.
     std::function<void(const struct fstat&)> stream;
@@ -106,12 +111,13 @@ int main(int argc, char** argv) {
     if (o.verbose) say_all(quorin::testing_notes(sets, a, o));
     check(o.mute ? quorin::print_table(a, list, o) : quorin::write_table(files.output, a, list, o));
     if (o.dump) check(quorin::write_detail(files.outdata, a, list, o));
+    if (o.gene_table) check(quorin::write_genes(files.genes, a, list, o));
     if (!o.report_file.empty())
         check(quorin::write_report(o.report_file, a, sets, list, o, std::vector<std::string>(argv, argv + argc),
                                    files.output, files.outdata));
     // Progress lines go to standard output too; a lost one is a failed run.
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
-        end_with(run_error{"Sorry, couldn't write standard output", {}, nullptr, true});
+        end_with(run_error{"Sorry, couldn't write standard output", {}, nullptr, true, {}});
     // The system releases the tables at once; freeing the result records
     // and their detail one by one would only cost time.
     std::_Exit(0);

@@ -62,7 +62,9 @@ struct analysis {
 // prints for a bad value. Uses getopt_long: one parse at a time per process.
 run_error parse_command_line(int argc, char** argv, command_line& c);
 
-// From files ("-" is standard input; gzip and BGZF are read as such).
+// From files ("-" is standard input; gzip and BGZF are read as such). With
+// o.long_table the gene sets are a long table (set, gene, score columns found
+// by name); a GMT file is refused either way.
 run_error read_gene_sets(const std::string& path, const run_options& o, gene_sets& out);
 run_error read_gene_list(const std::string& path, const run_options& o, rankings& out);
 run_error read_rankings_matrix(const std::string& path, const run_options& o, rankings& out);
@@ -99,9 +101,17 @@ std::string record_line(const struct fstat& s, const run_options& o, const ranki
 run_error write_table(const std::string& path, const analysis& a, const rankings& list, const run_options& o);
 run_error print_table(const analysis& a, const rankings& list, const run_options& o);  // standard output
 run_error write_detail(const std::string& path, const analysis& a, const rankings& list, const run_options& o);
+// --genes: one row per paired gene of every tested set (analysed with o.gene_table).
+run_error write_genes(const std::string& path, const analysis& a, const rankings& list, const run_options& o);
 run_error write_report(const std::string& path, const analysis& a, const gene_sets& sets, const rankings& list,
                        const run_options& o, const std::vector<std::string>& command,
                        const std::string& output_file, const std::string& detail_file);
+
+// What may make a run wrong though it completes, known once both inputs are
+// read: "warning: ..." lines that the command prints on standard error unless
+// --quiet. With o.strict, strict_error turns the first into the run's error.
+std::vector<std::string> reading_warnings(const gene_sets& sets, const rankings& list, const run_options& o);
+run_error strict_error(const std::vector<std::string>& warnings, const run_options& o);
 
 // What --verbose prints on standard error after reading and after testing.
 std::vector<std::string> reading_notes(const gene_sets& sets, const rankings& list, const run_options& o);

@@ -7,6 +7,7 @@ doubles the command writes with ``--digits=17``.
 
 import math
 import os
+import warnings
 
 import numpy as np
 import pandas as pd
@@ -33,7 +34,7 @@ def _whole(option, value, low, high):
 
 
 def _options(tscore, adjust, weights, auto_p, threads, fdr, min_size, max_size, permutations, exceed, seed,
-             detail):
+             detail, strip_versions=False):
     """The run options, checked as the command checks them (weights too)."""
     if isinstance(tscore, (bool, np.bool_)) or not isinstance(tscore, (int, float, np.integer, np.floating)) \
             or math.isnan(tscore):
@@ -54,7 +55,7 @@ def _options(tscore, adjust, weights, auto_p, threads, fdr, min_size, max_size, 
         "threads": threads, "fdr": fdr, "min_size": low, "max_size": high,
         "permutations": 0 if permutations is None else _whole("permutations", permutations, 1, _COUNT_MAX),
         "exceed": _whole("exceed", exceed, 1, _COUNT_MAX), "seed": _whole("seed", seed, 0, _SEED_MAX),
-        "detail": bool(detail),
+        "detail": bool(detail), "strip_versions": bool(strip_versions),
     }
 
 
@@ -141,7 +142,7 @@ def _ranking_input(ranking, matrix):
 
 def analyse(sets, ranking, *, tscore=10, adjust="11", weights="1", auto_p=False, threads=1, fdr="position",
             min_size=None, max_size=None, permutations=None, exceed=20, seed=1, detail=False, matrix=False,
-            set_col=None, gene_col=None, score_col=None):
+            set_col=None, gene_col=None, score_col=None, strip_versions=False):
     """Tests every gene set against the ranking(s) with a weighted Kendall tau.
 
     sets: a gene-set file (path), or a DataFrame with one row per (set, gene,
@@ -154,7 +155,10 @@ def analyse(sets, ranking, *, tscore=10, adjust="11", weights="1", auto_p=False,
 
     The options are the command's: tscore (-g), adjust (-r), weights (-w),
     auto_p (-p), threads (-t), fdr (--fdr), min_size, max_size, permutations,
-    exceed and seed. Returns the result table as a DataFrame in the command's
+    exceed and seed; strip_versions (--strip-versions) pairs ENSG00000141510.17
+    with ENSG00000141510. What the command warns of on standard error (few
+    genes paired, most set scores below tscore, scores that are not numbers)
+    is raised as a UserWarning through Python's warnings module. Returns the result table as a DataFrame in the command's
     order and with its column names (List first for several rankings; Size
     always; Permutations and Exact with permutations). With detail=True
     returns (table, detail): the per-gene detail of every tested set, genes in
@@ -164,10 +168,12 @@ def analyse(sets, ranking, *, tscore=10, adjust="11", weights="1", auto_p=False,
     the analysis at the next gene set and raises KeyboardInterrupt.
     """
     options = _options(tscore, adjust, weights, auto_p, threads, fdr, min_size, max_size, permutations, exceed,
-                       seed, detail)
+                       seed, detail, strip_versions)
     set_input = _sets_input(sets, set_col, gene_col, score_col)
     list_input, kind = _ranking_input(ranking, matrix)
     r = _quorin.analyse(set_input, list_input, kind, options)
+    for line in r["warnings"]:
+        warnings.warn(line[len("warning: "):] if line.startswith("warning: ") else line, UserWarning, stacklevel=2)
     several = kind in ("matrix", "matrix_file")
     columns = {}
     if several:

@@ -180,7 +180,8 @@ def test_file_error_as_command(tmp_path):
     bad = tmp_path / "list.txt"
     bad.write_text("a 1\n")
     out = subprocess.run([COMMAND, "-s", str(DATA["examples"][0]), "-i", str(bad)], capture_output=True, text=True)
-    fails(out.stdout.strip(), DATA["examples"][0], bad)
+    # The command's line, and where the line lies as the command tells it on standard error.
+    fails(f"{out.stdout.strip()} ({out.stderr.strip()})", DATA["examples"][0], bad)
     fails(f"Sorry, couldn't open file {tmp_path / 'missing.bed'}", tmp_path / "missing.bed", bad)
 
 
@@ -206,3 +207,33 @@ def test_ctrl_c():
     _, err = p.communicate(timeout=30)
     assert time.monotonic() - sent < 2.0
     assert err.rstrip().endswith("KeyboardInterrupt")
+
+
+@pytest.mark.parametrize("sets_text, list_text, options, warned", [
+    ("c\t0\t1\tS; x|g1|y\t3\t.\nc\t0\t1\tS; x|g2|y\t2\t.\n", "g1\t1\ng2\t2\n", {"tscore": 0}, None),
+    ("c\t0\t1\tS; x|g1|y\t3\t.\nc\t0\t1\tS; x|g2|y\t2\t.\n", "g1\t1\ng2\t2\n", {}, "score below -g 10"),
+    ("c\t0\t1\tS; x|g1|y\t3\t.\nc\t0\t1\tS; x|g2|y\t2\t.\n", "g1\tNA\ng2\t2\n", {"tscore": 0}, "'NA', read as 0"),
+    ("c\t0\t1\tS; x|ENSG1.2|y\t3\t.\nc\t0\t1\tS; x|ENSG2.1|y\t2\t.\n", "ENSG1\t1\nENSG2\t2\n", {"tscore": 0},
+     "--strip-versions pairs 2"),
+    ("c\t0\t1\tS; x|ENSG1.2|y\t3\t.\nc\t0\t1\tS; x|ENSG2.1|y\t2\t.\n", "ENSG1\t1\nENSG2\t2\n",
+     {"tscore": 0, "strip_versions": True}, None),
+])
+def test_warnings_as_python_warnings(tmp_path, sets_text, list_text, options, warned):
+    (tmp_path / "s.bed").write_text(sets_text)
+    (tmp_path / "l.txt").write_text(list_text)
+    import warnings
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        quorin.analyse(str(tmp_path / "s.bed"), str(tmp_path / "l.txt"), **options)
+    messages = [str(w.message) for w in caught]
+    if warned is None:
+        assert messages == []
+    else:
+        assert len(messages) == 1 and warned in messages[0], messages
+
+
+def test_refused_line_names_the_file_and_line(tmp_path):
+    (tmp_path / "s.bed").write_text("c\t0\t1\tS; x|g1|y\t3\t.\n")
+    (tmp_path / "l.txt").write_text("g1\t1\ng2\n")
+    with pytest.raises(ValueError, match=r"wrong line: g2 \(.*l\.txt, line 2: a gene, a tab and its score"):
+        quorin.analyse(str(tmp_path / "s.bed"), str(tmp_path / "l.txt"), tscore=0)

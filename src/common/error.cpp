@@ -9,12 +9,20 @@ void fail(const std::string& message) {
     throw fatal_error(std::move(e));
 }
 
-void fail_quoting(std::string_view message, std::string_view text, std::shared_ptr<void> holder) {
+void fail_quoting(std::string_view message, std::string_view text, std::shared_ptr<void> holder,
+                  std::string detail) {
     run_error e;
     e.message = std::string(message);
     e.quoted = text;
     e.holder = std::move(holder);
+    e.detail = std::move(detail);
     throw fatal_error(std::move(e));
+}
+
+void fail_strictly(const std::string& warning) {
+    static const std::string prefix = "warning: ";
+    bool warned = warning.compare(0, prefix.size(), prefix) == 0;
+    fail("stopped by --strict: " + (warned ? warning.substr(prefix.size()) : warning));
 }
 
 void die(const std::string& message) {

@@ -13,6 +13,9 @@ struct run_error {
     std::string_view quoted;      // input text that follows the message, held by `holder`
     std::shared_ptr<void> holder; // keeps the quoted bytes: a wrong line of a gigabyte is not copied
     bool on_stderr = false;
+    // Where a refused line lies and what was expected there ("FILE line N:
+    // ..."): a second line, for standard error, after the message.
+    std::string detail;
 
     explicit operator bool() const { return !message.empty() || !quoted.empty(); }
     std::string text() const { return message + std::string(quoted); }
@@ -32,7 +35,11 @@ struct fatal_error : std::exception {
 
 // The same for a message that quotes input text: the text stays where it is,
 // owned by holder, so that a line of a gigabyte is not copied on its way out.
-[[noreturn]] void fail_quoting(std::string_view message, std::string_view text, std::shared_ptr<void> holder);
+[[noreturn]] void fail_quoting(std::string_view message, std::string_view text, std::shared_ptr<void> holder,
+                               std::string detail = {});
+
+// A warning ("warning: ...") under --strict: the run ends on it as on a wrong input.
+[[noreturn]] void fail_strictly(const std::string& warning);
 
 // A failure of the system: the line goes to standard error.
 [[noreturn]] void die(const std::string& message);

@@ -5,11 +5,22 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 
 std::string num(double v, int precision) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.*g", precision, v);
     return buf;
+}
+
+bool reads_as_number(std::string_view text) {
+    if (text.empty() || text.size() > 400) return false;
+    char buf[401];
+    text.copy(buf, text.size());
+    buf[text.size()] = '\0';
+    char* end = nullptr;
+    std::strtod(buf, &end);
+    return end != buf && *end == '\0';
 }
 
 // Read in signal handlers, which only a lock-free atomic allows.

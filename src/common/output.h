@@ -10,6 +10,10 @@
 // at the precision given.
 std::string num(double v, int precision = 6);
 
+// Whether the whole text is one number as strtod reads it ("4,5", "NA", an
+// empty text and "12abc" are not).
+bool reads_as_number(std::string_view text);
+
 // Writes the line and a line feed in one call, then flushes, so that lines
 // from several threads never interleave.
 void put_line(std::FILE* f, const std::string& line);

@@ -50,4 +50,13 @@ struct read_counts {
     std::vector<std::string> duplicate_names;  // "gene in set" in the gene-set file
     std::size_t sets_emptied = 0;              // sets whose every record is below the cut-off
     std::vector<std::string> emptied_names;
+    // For the warnings: the first record below the cut-off, and the records
+    // (matrix: the fields) whose score is not a number, with the first one's
+    // line (1-based), text and value as read.
+    std::size_t below_line = 0;
+    double below_score = 0;
+    std::size_t non_numbers = 0;
+    std::size_t non_number_line = 0;
+    std::string non_number_text;
+    double non_number_value = 0;
 };

@@ -3,14 +3,17 @@
 #include <getopt.h>
 
 #include <cerrno>
+#include <cmath>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "common/error.h"
 #include "common/out_file.h"
+#include "common/output.h"
 
 const char* const usage_line =
     "quorin -s gene_set -i gene_list [-g tscore] [-r adjust] [-w weight] [-p auto_p] "
@@ -19,7 +22,8 @@ const char* const usage_line =
 // Long-only options get values above any character.
 enum {
     opt_version = 256, opt_verbose, opt_fdr, opt_min_size, opt_max_size, opt_size, opt_digits,
-    opt_permutations, opt_exceed, opt_seed, opt_report, opt_lists, opt_progress
+    opt_permutations, opt_exceed, opt_seed, opt_report, opt_lists, opt_progress, opt_quiet, opt_strict,
+    opt_net, opt_genes, opt_strip_versions
 };
 
 // Every name that getopt_long accepted before the long-only options came is
@@ -49,6 +53,11 @@ static const struct option long_options[] = {
     {"report", required_argument, nullptr, opt_report},
     {"lists", required_argument, nullptr, opt_lists},
     {"progress", no_argument, nullptr, opt_progress},
+    {"quiet", no_argument, nullptr, opt_quiet},
+    {"strict", no_argument, nullptr, opt_strict},
+    {"net", required_argument, nullptr, opt_net},
+    {"genes", required_argument, nullptr, opt_genes},
+    {"strip-versions", no_argument, nullptr, opt_strip_versions},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -103,7 +112,12 @@ static void check_sizes(const run_options& o) {
 
 // Standard input can be read once: "-" for both files is refused before
 // anything is read.
-static void check_input_files(const run_options& o, const std::string& lists_file, run_files& files) {
+static void check_input_files(const run_options& o, const std::string& lists_file, const std::string& net_file,
+                              run_files& files) {
+    if (o.long_table) {
+        if (files.gene_set_given) fail("wrong input files: --net replaces -s; give one of them");
+        files.gene_set = net_file;
+    }
     if (o.many_lists) {
         if (files.gene_list_given) fail("wrong input files: --lists replaces -i; give one of them");
         // The report's plots and table show one ranking.
@@ -113,6 +127,34 @@ static void check_input_files(const run_options& o, const std::string& lists_fil
     if (files.gene_set == "-" && files.gene_list == "-")
         fail(std::string("wrong input files: -s and ") + (o.many_lists ? "--lists" : "-i") +
              " can't both be - (standard input)");
+}
+
+// A value that a number option reads only in part ("minus1000" as 0, "2x"
+// as 2): the run goes on with what was read, and says so.
+static void check_number(command_line& c, const char* option, const char* value, const std::string& read_as) {
+    if (reads_as_number(value)) return;
+    c.warnings.push_back(std::string("warning: ") + option + " '" + value + "' is not a number; it was read as " +
+                         read_as + ": give a number, such as " + option + (option[1] == 'g' ? " -1000" : " 4"));
+}
+
+// Words that are neither options nor their values: getopt_long moves them
+// to the end and quorin ignores them. A number after -p looks like its value,
+// but -p takes none. argv_copy holds the words in their given order.
+static void check_ignored_words(int argc, char** argv, char* const* given, command_line& c) {
+    for (int k = optind; k < argc; ++k) {
+        int at = 1;
+        while (at < argc && given[at] != argv[k]) ++at;
+        std::string word = argv[k];
+        const char* before = at > 1 ? given[at - 1] : "";
+        bool after_p = std::strcmp(before, "-p") == 0 || long_word_for(before, 'p');
+        if (after_p && reads_as_number(word))
+            c.warnings.push_back("warning: -p takes no value: '" + word + "' (word " + std::to_string(at) +
+                                 " of the command line) is ignored; -p alone tests PP 0.8, 0.65, 0.5, 0.35 and 0.2");
+        else
+            c.warnings.push_back("warning: the word '" + word + "' (word " + std::to_string(at) +
+                                 " of the command line) is not an option or an option's value and is ignored; " +
+                                 "name the files with -s and -i");
+    }
 }
 
 // The run ends before reading anything: -h, --version, or no argument.
@@ -127,18 +169,28 @@ command_line take_options(int argc, char** argv) {
     run_files& files = c_l.files;
     run_options& o = c_l.options;
     if (argc < 2) return stop_with(c_l, usage_line, 1);
+    std::string net_file;    // the long table of --net, until -s is known not to be given too
     std::string lists_file;  // the matrix of --lists, until -i is known not to be given too
+    // getopt_long reorders argv; the words in their given order, for the warnings.
+    std::vector<char*> given(argv, argv + argc);
     optind = 0;  // a fresh scan, also when called more than once
     int c;
     while ((c = getopt_long(argc, argv, "hs:i:g:r:w:pt:o:d:", long_options, nullptr)) != -1) {
         switch (c) {
         case 'h': return stop_with(c_l, usage_line, 0);
-        case 's': files.gene_set = optarg; break;
+        case 's':
+            files.gene_set = optarg;
+            files.gene_set_given = true;
+            break;
         case 'i':
             files.gene_list = optarg;
             files.gene_list_given = true;
             break;
-        case 'g': o.tscore = std::atof(optarg); break;
+        case 'g':
+            o.tscore = std::atof(optarg);
+            o.tscore_given = true;
+            check_number(c_l, "-g", optarg, num(o.tscore));
+            break;
         case 'r':
             o.adj_method = optarg;
             if (o.adj_method.size() != 2) fail("wrong adj_method: " + o.adj_method);
@@ -150,6 +202,7 @@ command_line take_options(int argc, char** argv) {
             // would start one thread per gene set.
             o.thread_n = read_count(optarg);
             if (o.thread_n < 1) fail(std::string("wrong thread number: ") + optarg);
+            check_number(c_l, "-t", optarg, std::to_string(o.thread_n));
             break;
         case 'o': files.output = optarg; o.mute = false; break;
         case 'd': files.outdata = optarg; o.dump = true; break;
@@ -182,6 +235,18 @@ command_line take_options(int argc, char** argv) {
             if (o.report_file.empty()) bad_value("report", optarg, "a file name");
             break;
         case opt_progress: o.progress_bar = true; break;
+        case opt_quiet: o.quiet = true; break;
+        case opt_strict: o.strict = true; break;
+        case opt_strip_versions: o.strip_versions = true; break;
+        case opt_net:
+            net_file = optarg;
+            o.long_table = true;
+            break;
+        case opt_genes:
+            files.genes = optarg;
+            o.gene_table = true;
+            if (files.genes.empty()) bad_value("genes", optarg, "a file name");
+            break;
         default: fail("invalid option: " + offending_option(argv));  // the parser has also named it on stderr
         }
     }
@@ -189,7 +254,16 @@ command_line take_options(int argc, char** argv) {
     if (!files.output.empty() && !files.outdata.empty() && same_output(files.output, files.outdata))
         fail("-o and -d name the same file: " + files.output +
              (files.outdata == files.output ? "" : " and " + files.outdata));
+    for (const std::string* other : {&files.output, &files.outdata})
+        if (!files.genes.empty() && !other->empty() && same_output(files.genes, *other))
+            fail("--genes and " + std::string(other == &files.output ? "-o" : "-d") + " name the same file: " +
+                 files.genes);
     check_sizes(o);
-    check_input_files(o, lists_file, files);
+    check_input_files(o, lists_file, net_file, files);
+    // A long table's weights are signed: -g applies only when asked for.
+    if (o.long_table && !o.tscore_given) o.tscore = -HUGE_VAL;
+    check_ignored_words(argc, argv, given.data(), c_l);
+    if (o.strict && !c_l.warnings.empty()) fail_strictly(c_l.warnings[0]);
+    if (o.quiet) c_l.warnings.clear();
     return c_l;
 }

@@ -1,18 +1,21 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include "config/run_options.h"
 
 extern const char* const usage_line;
 
-// The four file names of a run; the two input names have defaults. With
+// The file names of a run; the two input names have defaults. With
 // --lists, gene_list names the matrix of rankings.
 struct run_files {
     std::string gene_set = "gene_set.txt";
     std::string gene_list = "gene_list.txt";
     std::string output;
     std::string outdata;
+    std::string genes;  // --genes: the per-gene table
     bool gene_list_given = false;  // -i was given: --lists may not be
+    bool gene_set_given = false;   // -s was given: --net may not be
 };
 
 // What the command line asks for. After -h, --version or a bare invocation
@@ -22,6 +25,9 @@ struct command_line {
     run_options options;
     int stop_status = -1;
     std::string stop_text;
+    // Words the command line holds that do nothing or not what they seem to
+    // ("warning: ..." lines, for standard error unless --quiet).
+    std::vector<std::string> warnings;
 };
 
 // Takes the command line into run options and file names; fails (a bad value

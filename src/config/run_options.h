@@ -32,6 +32,12 @@ struct run_options {
     unsigned long long seed = 1;    // --seed
     bool many_lists = false;        // --lists
     bool progress_bar = false;      // --progress: a bar on standard error when it is a terminal
+    bool tscore_given = false;      // -g given: --net applies it only then
+    bool quiet = false;             // --quiet: no warnings on standard error
+    bool strict = false;            // --strict: every warning ends the run as an error
+    bool strip_versions = false;    // --strip-versions: ENSG00000141510.17 pairs with ENSG00000141510
+    bool long_table = false;        // --net: the gene sets are a long table (set, gene, score)
+    bool gene_table = false;        // --genes: every tested set keeps its detail for the per-gene table
 };
 
 // Sets wt_method and the wt_kind it reads as.

@@ -102,15 +102,15 @@ static std::size_t choose_pp(const set_ranks& r, const std::vector<double>& pps,
     return kept;
 }
 
-// Step 5: the per-gene detail, kept only where the detail file or the report
-// will read it. The report reads it only for sets with FDR below 0.05.
+// Step 5: the per-gene detail, kept only where the detail file, the per-gene
+// table (every tested set) or the report will read it. The report reads it only for sets with FDR below 0.05.
 // adjust_p_values sets FDR = (n * p) / i with 1 <= i <= n: n * p rounds to
 // at least p, and the division leaves at least p * (1 - 2^-52), so a set
 // whose p is 0.05 * (1 + 1e-9) or more cannot get a panel.
 static void keep_detail(const work_queue& q, const std::vector<std::uint32_t>& genes, set_ranks& r,
                         std::vector<double>& weights, fdata& detail, struct fstat& record) {
     bool report_reads = !q.o->report_file.empty() && record.p_value < 0.05 * (1 + 1e-9);
-    if (!q.o->dump && !report_reads) return;
+    if (!q.o->dump && !q.o->gene_table && !report_reads) return;
     gene_names(*q.sets, genes, detail.genes);
     detail.rank_x = std::move(r.rank_x);
     detail.rank_y = std::move(r.rank_y);

@@ -19,15 +19,23 @@ gene_table read_list_bytes(file_bytes bytes, const run_options& o, read_counts& 
         if (line.empty() || line[0] == '#') continue;
         split_fields(line, "\t", fields);
         if (fields.size() < 2 || fields[0].empty() || fields[1].empty())
-            fail_quoting("wrong line: ", line, std::make_shared<file_bytes>(std::move(bytes)));
+            fail_quoting("wrong line: ", line, std::make_shared<file_bytes>(std::move(bytes)),
+                         "line " + std::to_string(counts.lines) +
+                             ": a gene, a tab and its score expected (both fields not empty)");
         double score = field_number(fields[1]);
+        if (!number_field(fields[1]) && counts.non_numbers++ == 0) {
+            counts.non_number_line = counts.lines;
+            counts.non_number_text = std::string(fields[1]);
+            counts.non_number_value = score;
+        }
         ++counts.records;
-        auto it = list.find(fields[0]);
+        std::string_view gene = o.strip_versions ? without_version(fields[0]) : fields[0];
+        auto it = list.find(gene);
         if (it != list.end()) {
             it->second = score;
-            if (counts.duplicates++ < 5 && o.verbose) counts.duplicate_names.emplace_back(fields[0]);
+            if (counts.duplicates++ < 5 && o.verbose) counts.duplicate_names.emplace_back(gene);
         } else
-            list.emplace(std::string(fields[0]), score);
+            list.emplace(std::string(gene), score);
     }
     release_file(bytes);
     if (o.adj_method[1] == '2') vemo_list_abs(list);

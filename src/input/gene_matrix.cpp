@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/error.h"
+#include "common/output.h"
 #include "input/text.h"
 
 // Every field of a line, an empty last one included: a trailing tab is a
@@ -24,17 +25,38 @@ static void all_fields(std::string_view line, std::vector<std::string_view>& fie
     fail("wrong line " + std::to_string(line) + " of " + shown_name(file) + ": " + what);
 }
 
-static void read_header(const std::string& file, std::size_t number, const std::vector<std::string_view>& fields,
-                        score_matrix& m) {
-    if (fields[0] != "gene") matrix_error(file, number, "the header must begin with the word gene");
-    if (fields.size() < 2) matrix_error(file, number, "the header names no ranking after gene");
+// A field as R and pandas quote it: "name" is name.
+static std::string_view unquoted(std::string_view field) {
+    if (field.size() >= 2 && field.front() == '"' && field.back() == '"') return field.substr(1, field.size() - 2);
+    return field;
+}
+
+// The header: "gene", then the rankings, as quorin always read it; or as R
+// and pandas write a matrix: any name, quoted or not, for the gene column
+// (pandas leaves it empty), or no name for it at all, one field short of the
+// data lines (R's write.table). data_fields: the first data line's fields, 0
+// when there is none. Returns whether the header was written that other way,
+// whose gene names may be quoted too.
+static bool read_header(const std::string& file, std::size_t number, std::vector<std::string_view>& fields,
+                        std::size_t data_fields, score_matrix& m) {
+    bool plain = fields[0] == "gene";
+    if (!plain)
+        for (std::string_view& f : fields) f = unquoted(f);
+    std::size_t first = !plain && data_fields == fields.size() + 1 ? 0 : 1;
+    if (first >= fields.size())
+        matrix_error(file, number, plain ? "the header names no ranking after gene"
+                                         : "the header names no ranking after the gene column");
+    if (!plain && std::all_of(fields.begin() + first, fields.end(), [](std::string_view f) { return reads_as_number(f); }))
+        matrix_error(file, number, "the ranking names of the header are numbers: the first line must be the header, "
+                                   "the gene column's name, then one name per ranking");
     std::set<std::string_view> seen;
-    for (std::size_t k = 1; k < fields.size(); ++k) {
-        if (fields[k].empty()) matrix_error(file, number, "ranking " + std::to_string(k) + " has no name");
+    for (std::size_t k = first; k < fields.size(); ++k) {
+        if (fields[k].empty()) matrix_error(file, number, "ranking " + std::to_string(k + 1 - first) + " has no name");
         if (!seen.insert(fields[k]).second)
             matrix_error(file, number, "the ranking name " + std::string(fields[k]) + " is given twice");
         m.names.emplace_back(fields[k]);
     }
+    return !plain;
 }
 
 static void treat(const std::string& adj_method, double& score) {
@@ -52,25 +74,31 @@ score_matrix read_matrix_bytes(file_bytes bytes, const std::string& file_name, c
     counts = read_counts{};
     std::unordered_map<std::string_view, std::size_t> rows;
     std::vector<std::size_t> line_rows;  // the gene of every data line, in file order
-    std::vector<std::string_view> fields;
-    std::size_t pos = 0, number = 0, width = 0, header_end = 0;
+    std::vector<std::string_view> fields, header;
+    std::size_t pos = 0, number = 0, width = 0, header_end = 0, header_number = 0;
+    bool quoted = false;  // a header as R or pandas write it: gene names may be quoted
     std::string_view line;
     while (next_line(bytes.text, pos, line)) {
         ++number;
         trim_string(line);
         if (line.empty() || line[0] == '#') continue;
-        if (width == 0) {
-            all_fields(line, fields);
-            read_header(file_name, number, fields, list_matrix);
-            width = list_matrix.names.size();
+        if (header_number == 0) {
+            all_fields(line, header);
+            header_number = number;
             header_end = pos;
             continue;
         }
         std::size_t field_count = std::count(line.begin(), line.end(), '\t') + 1;
+        if (width == 0) {  // the header is read once the first data line tells its layout
+            quoted = read_header(file_name, header_number, header, field_count, list_matrix);
+            width = list_matrix.names.size();
+        }
         if (field_count != width + 1)
             matrix_error(file_name, number,
                          std::to_string(field_count) + " fields, " + std::to_string(width + 1) + " expected");
         std::string_view gene = line.substr(0, line.find('\t'));
+        if (quoted) gene = unquoted(gene);
+        if (o.strip_versions) gene = without_version(gene);
         if (gene.empty()) matrix_error(file_name, number, "no gene name");
         ++counts.records;
         auto row = rows.emplace(gene, list_matrix.genes.size());
@@ -82,21 +110,31 @@ score_matrix read_matrix_bytes(file_bytes bytes, const std::string& file_name, c
         line_rows.push_back(row.first->second);
     }
     counts.lines = number;
-    if (width == 0) fail("wrong file " + shown_name(file_name) + ": no header line (gene, then one name per ranking)");
+    if (header_number == 0)
+        fail("wrong file " + shown_name(file_name) + ": no header line (gene, then one name per ranking)");
+    if (width == 0) width = (read_header(file_name, header_number, header, 0, list_matrix), list_matrix.names.size());
     std::size_t genes = list_matrix.genes.size();
     list_matrix.values.assign(width * genes, 0.0);
     list_matrix.present.assign(width * genes, 0);
     pos = header_end;
+    number = header_number;
     for (std::size_t g : line_rows) {
         do {
             next_line(bytes.text, pos, line);
             trim_string(line);
+            ++number;
         } while (line.empty() || line[0] == '#');
         all_fields(line, fields);
         for (std::size_t k = 0; k < width; ++k) {
             std::string_view v = fields[k + 1];
             if (v.empty() || v == "NA") continue;  // not in this ranking; an earlier value stays
-            list_matrix.values[k * genes + g] = field_number(v);
+            double score = field_number(v);
+            if (!number_field(v) && counts.non_numbers++ == 0) {
+                counts.non_number_line = number;
+                counts.non_number_text = std::string(v);
+                counts.non_number_value = score;
+            }
+            list_matrix.values[k * genes + g] = score;
             list_matrix.present[k * genes + g] = 1;
         }
     }

@@ -18,7 +18,7 @@ static bool nth_piece(std::string_view text, std::string_view delim, std::size_t
 }
 
 set_line_kind parse_set_line(std::string_view line, double tscore, std::string_view& set, std::string_view& gene,
-                             double& score) {
+                             double& score, std::string_view* score_field) {
     if (line.empty() || line[0] == '#') return set_line_kind::skip;
     // One pass for the first six tabs; the line has at least six fields when
     // it has six tabs, or five and something after the fifth.
@@ -29,7 +29,9 @@ set_line_kind parse_set_line(std::string_view line, double tscore, std::string_v
     if (tabs < 5 || (tabs == 5 && tab[4] + 1 == line.size())) return set_line_kind::wrong;
     std::string_view name = line.substr(tab[2] + 1, tab[3] - tab[2] - 1);
     if (name.empty()) return set_line_kind::wrong;
-    score = field_number(line.substr(tab[3] + 1, tab[4] - tab[3] - 1));
+    std::string_view field = line.substr(tab[3] + 1, tab[4] - tab[3] - 1);
+    score = field_number(field);
+    if (score_field) *score_field = field;
     if (tscore > score) {
         nth_piece(name, "; ", 0, set);
         return set_line_kind::below;

@@ -7,8 +7,10 @@
 // gene and score then hold its values; set and gene point into line), or a
 // wrong line. A record below the cut-off is `below`, with set its set name.
 enum class set_line_kind { skip, below, record, wrong };
+// With score_field, a record or a record below the cut-off also gives its
+// score's field as written, for the warning on scores that are not numbers.
 set_line_kind parse_set_line(std::string_view line, double tscore, std::string_view& set, std::string_view& gene,
-                             double& score);
+                             double& score, std::string_view* score_field = nullptr);
 
 // The shortest line that parse_set_line takes as a record: five tabs, a name
 // field of at least "; |g" (a second "; " piece holding a "|" and a gene),

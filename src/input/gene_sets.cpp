@@ -56,6 +56,15 @@ struct chunk_result {
     std::vector<std::string_view> below_sets;  // with --verbose: sets of records below the cut-off
     bool wrong = false;
     std::string_view wrong_line;  // in the file's bytes, which stay mapped until the message is out
+    std::size_t wrong_number = 0;  // its line within the stretch, 1-based
+    // The first record below the cut-off and the first score that is not a
+    // number, lines within the stretch (0: none), for the warnings.
+    std::size_t below_line = 0;
+    double below_score = 0;
+    std::size_t non_numbers = 0;
+    std::size_t non_number_line = 0;
+    std::string_view non_number_text;
+    double non_number_value = 0;
 };
 
 // How many lines of the text may be records: room reserved for each line
@@ -75,7 +84,7 @@ static std::size_t record_line_bound(std::string_view text) {
 // compared with) in a table of tens of megabytes.
 static constexpr std::uint32_t table_room = 1u << 18;
 
-static void parse_chunk(std::string_view text, double tscore, bool verbose, chunk_result& out) {
+static void parse_chunk(std::string_view text, const run_options& o, chunk_result& out) {
     out.genes.limit = table_room;
     std::size_t bound = record_line_bound(text);
     out.records.reserve(bound);
@@ -84,23 +93,33 @@ static void parse_chunk(std::string_view text, double tscore, bool verbose, chun
     std::string_view last_name;
     std::uint32_t last = 0;
     std::size_t pos = 0;
-    std::string_view line, set, gene;
+    std::string_view line, set, gene, field;
     double score;
     while (next_line(text, pos, line)) {
         ++out.lines;
         trim_string(line);
-        set_line_kind kind = parse_set_line(line, tscore, set, gene, score);
+        set_line_kind kind = parse_set_line(line, o.tscore, set, gene, score, &field);
         if (kind == set_line_kind::skip) continue;
-        if (kind == set_line_kind::below) {
-            ++out.below;
-            if (verbose && (out.below_sets.empty() || out.below_sets.back() != set)) out.below_sets.push_back(set);
-            continue;
-        }
         if (kind == set_line_kind::wrong) {
             out.wrong = true;
             out.wrong_line = line;
+            out.wrong_number = out.lines;
             return;
         }
+        if (!number_field(field) && out.non_numbers++ == 0) {
+            out.non_number_line = out.lines;
+            out.non_number_text = field;
+            out.non_number_value = score;
+        }
+        if (kind == set_line_kind::below) {
+            if (out.below++ == 0) {
+                out.below_line = out.lines;
+                out.below_score = score;
+            }
+            if (o.verbose && (out.below_sets.empty() || out.below_sets.back() != set)) out.below_sets.push_back(set);
+            continue;
+        }
+        if (o.strip_versions) gene = without_version(gene);
         // consecutive lines usually name the same set
         if (out.set_names.empty() || set != last_name) {
             auto it = numbers.emplace(set, static_cast<std::uint32_t>(out.set_names.size())).first;
@@ -305,6 +324,16 @@ static void count_set_file(const std::vector<chunk_result>& results, const set_t
     c.records = table.from.back();
     std::set<std::string_view> below_sets;
     for (const chunk_result& r : results) {
+        if (r.below > 0 && c.below_line == 0) {
+            c.below_line = c.lines + r.below_line;
+            c.below_score = r.below_score;
+        }
+        if (r.non_numbers > 0 && c.non_number_line == 0) {
+            c.non_number_line = c.lines + r.non_number_line;
+            c.non_number_text = r.non_number_text;
+            c.non_number_value = r.non_number_value;
+        }
+        c.non_numbers += r.non_numbers;
         c.lines += r.lines;
         c.below += r.below;
         below_sets.insert(r.below_sets.begin(), r.below_sets.end());
@@ -324,6 +353,16 @@ static void count_duplicates(const set_table& table, const std::vector<std::size
     }
 }
 
+// What a refused line lacks, for the line on standard error.
+static std::string wrong_set_line_why(std::string_view line) {
+    std::size_t tabs = static_cast<std::size_t>(std::count(line.begin(), line.end(), '\t'));
+    if (tabs < 5)
+        return std::to_string(tabs + 1) + (tabs == 0 ? " field" : " fields") +
+               ", six tab-separated fields expected (the fourth SET; x|GENE, the fifth the score)";
+    return "the fourth field must be 'SET; x|GENE|...': the set name, \"; \", then the gene as the second "
+           "\"|\"-separated part (a sixth field must follow the score)";
+}
+
 set_table read_set_bytes(file_bytes bytes, const run_options& o, read_counts& counts) {
     set_table table;
     std::string_view text = bytes.text;
@@ -335,9 +374,14 @@ set_table read_set_bytes(file_bytes bytes, const run_options& o, read_counts& co
     std::vector<std::string_view> chunks = cut_chunks(text, threads);
     std::vector<chunk_result> results(chunks.size());
     run_parallel(chunks.size(), threads,
-                 [&](std::size_t k) { parse_chunk(chunks[k], o.tscore, o.verbose, results[k]); });
-    for (const chunk_result& r : results)
-        if (r.wrong) fail_quoting("wrong line: ", r.wrong_line, std::make_shared<file_bytes>(std::move(bytes)));
+                 [&](std::size_t k) { parse_chunk(chunks[k], o, results[k]); });
+    std::size_t lines_before = 0;
+    for (const chunk_result& r : results) {
+        if (r.wrong)
+            fail_quoting("wrong line: ", r.wrong_line, std::make_shared<file_bytes>(std::move(bytes)),
+                         "line " + std::to_string(lines_before + r.wrong_number) + ": " + wrong_set_line_why(r.wrong_line));
+        lines_before += r.lines;
+    }
 
     // Every name is copied out of the file's bytes before they go, so the
     // file and the table are never held at once.

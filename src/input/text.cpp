@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "common/output.h"
+
 void split_fields(std::string_view text, std::string_view delim, std::vector<std::string_view>& fields) {
     fields.clear();
     if (text.empty() || delim.empty()) return;
@@ -61,6 +63,24 @@ double field_number(std::string_view field) {
     static thread_local std::string buf;
     buf.assign(field);
     return std::atof(buf.c_str());
+}
+
+bool number_field(std::string_view field) {
+    double value;
+    return plain_decimal(field, value) || reads_as_number(field);
+}
+
+std::string_view without_version(std::string_view name) {
+    std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot + 1 == name.size()) return name;
+    for (std::size_t k = dot + 1; k < name.size(); ++k)
+        if (name[k] < '0' || name[k] > '9') return name;
+    std::size_t k = 0;
+    while (k < dot && ((name[k] >= 'A' && name[k] <= 'Z') || (name[k] >= 'a' && name[k] <= 'z') || name[k] == '_')) ++k;
+    std::size_t letters = k;
+    while (k < dot && name[k] >= '0' && name[k] <= '9') ++k;
+    if (letters == 0 || k == letters || k != dot) return name;
+    return name.substr(0, dot);
 }
 
 void trim_string(std::string_view& line) {

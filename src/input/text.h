@@ -19,6 +19,15 @@ void trim_string(std::string_view& line);
 // The number at the start of a field, as atof reads it.
 double field_number(std::string_view field);
 
+// Whether the whole field is a number: a plain decimal at once, anything
+// else as strtod reads it. "NA", "", "4,5" and words are not.
+bool number_field(std::string_view field);
+
+// Cuts a version suffix off an accession (ENSG00000141510.17, NM_000546.6):
+// letters or underscores, then digits, then a dot and digits. Other names,
+// RP11-34P13.7 among them, stay as they are.
+std::string_view without_version(std::string_view name);
+
 // The next line of text from pos on, without its line feed; false at the
 // end. A last line without a line feed counts.
 bool next_line(std::string_view text, std::size_t& pos, std::string_view& line);

@@ -12,9 +12,12 @@
 #include "input/gene_list.h"
 #include "input/gene_matrix.h"
 #include "input/gene_sets.h"
+#include "input/long_table.h"
+#include "input/read_file.h"
 #include "report/page.h"
 #include "results/adjust.h"
 #include "results/detail.h"
+#include "results/genes_table.h"
 #include "results/table.h"
 
 namespace quorin {
@@ -29,22 +32,43 @@ static run_error guarded(Work work) {
     return run_error();
 }
 
+// The same for a reader of a file: where a line is refused, the line for
+// standard error names the file too ("list.txt, line 7: ...").
+template <class Work>
+static run_error guarded_reading(const std::string& path, Work work) {
+    run_error e = guarded(work);
+    if (!e.detail.empty()) e.detail = shown_name(path) + ", " + e.detail;
+    return e;
+}
+
 const char* version() { return QUORIN_VERSION; }
 
 run_error parse_command_line(int argc, char** argv, command_line& c) {
     return guarded([&] { c = take_options(argc, argv); });
 }
 
+static file_bytes text_bytes(const std::string& text);
+
 run_error read_gene_sets(const std::string& path, const run_options& o, gene_sets& out) {
-    return guarded([&] {
+    return guarded_reading(path, [&] {
         out = gene_sets();
         out.file = path;
-        out.table = read_vemo_dataset_bed(path, o, out.counts);
+        file_bytes bytes;
+        read_file(path, o.thread_n, bytes);
+        if (!o.long_table) {
+            refuse_gmt(bytes.text, path);
+            out.table = read_set_bytes(std::move(bytes), o, out.counts);
+            return;
+        }
+        // The long table becomes the gene-set file's text, line for line.
+        std::string text = long_table_text(bytes.text, path);
+        release_file(bytes);
+        out.table = read_set_bytes(text_bytes(text), o, out.counts);
     });
 }
 
 run_error read_gene_list(const std::string& path, const run_options& o, rankings& out) {
-    return guarded([&] {
+    return guarded_reading(path, [&] {
         out = rankings();
         out.file = path;
         out.matrix = matrix_from_list(read_rank_data(path, o, out.counts));
@@ -52,7 +76,7 @@ run_error read_gene_list(const std::string& path, const run_options& o, rankings
 }
 
 run_error read_rankings_matrix(const std::string& path, const run_options& o, rankings& out) {
-    return guarded([&] {
+    return guarded_reading(path, [&] {
         out = rankings();
         out.file = path;
         out.matrix = read_list_matrix(path, o, out.counts);
@@ -194,6 +218,10 @@ run_error write_detail(const std::string& path, const analysis& a, const ranking
     return guarded([&] { save_data(path, a.records, o, list.matrix.names); });
 }
 
+run_error write_genes(const std::string& path, const analysis& a, const rankings& list, const run_options& o) {
+    return guarded([&] { save_genes(path, a.records, o, list.matrix); });
+}
+
 run_error write_report(const std::string& path, const analysis& a, const gene_sets& sets, const rankings& list,
                        const run_options& o, const std::vector<std::string>& command,
                        const std::string& output_file, const std::string& detail_file) {
@@ -216,6 +244,15 @@ run_error write_report(const std::string& path, const analysis& a, const gene_se
 
 std::vector<std::string> reading_notes(const gene_sets& sets, const rankings& list, const run_options& o) {
     return ::reading_notes(sets.file, list.file, sets.counts, list.counts, sets.table, list.matrix, o);
+}
+
+std::vector<std::string> reading_warnings(const gene_sets& sets, const rankings& list, const run_options& o) {
+    return ::reading_warnings(sets.file, list.file, sets.counts, list.counts, sets.table, list.matrix, o);
+}
+
+run_error strict_error(const std::vector<std::string>& warnings, const run_options& o) {
+    if (!o.strict || warnings.empty()) return run_error();
+    return guarded([&] { fail_strictly(warnings[0]); });
 }
 
 std::vector<std::string> testing_notes(const gene_sets& sets, const analysis& a, const run_options& o) {

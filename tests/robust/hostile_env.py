@@ -98,7 +98,8 @@ def closed_pipe(quorin, work, table, detail):
     cases = [
         ("table on standard output", [], WRITE_ERROR),
         ("-o and -d, progress on standard output", ["-o", "out.txt", "-d", "detail.txt"], WRITE_ERROR),
-        ("a fatal message", ["-s", "wrong.bed"], b""),
+        ("a fatal message", ["-s", "wrong.bed"],
+         b"wrong.bed, line 1: 1 field, six tab-separated fields expected (the fourth SET; x|GENE, the fifth the score)\n"),
         ("-h", ["-h"], WRITE_ERROR),
     ]
     for label, args, err in cases:

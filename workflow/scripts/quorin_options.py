@@ -19,11 +19,12 @@ LONG = {
     "output": (True, "o"), "outdata": (True, "d"), "version": (False, None), "verbose": (False, None),
     "fdr": (True, None), "min-size": (True, None), "max-size": (True, None), "size": (False, None),
     "digits": (True, None), "permutations": (True, None), "exceed": (True, None), "seed": (True, None),
-    "report": (True, None), "lists": (True, None), "progress": (False, None),
+    "report": (True, None), "lists": (True, None), "progress": (False, None), "quiet": (False, None),
+    "strict": (False, None), "net": (True, None), "genes": (True, None), "strip-versions": (False, None),
 }
 # What each shard's run sets: its input files, its output, and nothing else
 # written beside it.
-WORKFLOW_SETS = {"s", "i", "o", "d", "lists", "report"}
+WORKFLOW_SETS = {"s", "i", "o", "d", "lists", "report", "net", "genes"}
 
 
 def shown(option):
