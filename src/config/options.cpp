@@ -19,7 +19,7 @@ const char* const usage_line =
 // Long-only options get values above any character.
 enum {
     opt_version = 256, opt_verbose, opt_fdr, opt_min_size, opt_max_size, opt_size, opt_digits,
-    opt_permutations, opt_exceed, opt_seed, opt_report, opt_lists, opt_progress
+    opt_permutations, opt_exceed, opt_seed, opt_report, opt_lists, opt_progress, opt_null
 };
 
 // Every name that getopt_long accepted before the long-only options came is
@@ -49,6 +49,7 @@ static const struct option long_options[] = {
     {"report", required_argument, nullptr, opt_report},
     {"lists", required_argument, nullptr, opt_lists},
     {"progress", no_argument, nullptr, opt_progress},
+    {"null", required_argument, nullptr, opt_null},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -182,6 +183,14 @@ command_line take_options(int argc, char** argv) {
             if (o.report_file.empty()) bad_value("report", optarg, "a file name");
             break;
         case opt_progress: o.progress_bar = true; break;
+        case opt_null:
+            if (std::strcmp(optarg, "normal") == 0)
+                o.null_kind = null_method::normal;
+            else if (std::strcmp(optarg, "moments") == 0)
+                o.null_kind = null_method::moments;
+            else
+                bad_value("null", optarg, "normal or moments");
+            break;
         default: fail("invalid option: " + offending_option(argv));  // the parser has also named it on stderr
         }
     }
@@ -190,6 +199,9 @@ command_line take_options(int argc, char** argv) {
         fail("-o and -d name the same file: " + files.output +
              (files.outdata == files.output ? "" : " and " + files.outdata));
     check_sizes(o);
+    // Each replaces the analytic p-value; their p-values answer the same question.
+    if (o.null_kind == null_method::moments && o.permutations > 0)
+        fail("wrong options: --null=moments and --permutations each give the p-value; give one of them");
     check_input_files(o, lists_file, files);
     return c_l;
 }

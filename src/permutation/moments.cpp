@@ -69,6 +69,26 @@ void moment_factors(const std::vector<double>& x, const std::vector<double>& y, 
     }
 }
 
+void moment_factors(const set_ranks& r, const std::vector<double>& pps, std::vector<std::vector<double>>& u,
+                    std::vector<std::vector<double>>& v) {
+    std::size_t n = r.rank_x.size();
+    u.assign(pps.size(), std::vector<double>(n, 1.0));
+    v.assign(pps.size(), std::vector<double>(n, 1.0));
+    std::vector<double> x, y;
+    for (std::size_t k = 0; k < pps.size(); ++k) {
+        side_weights(r, pps[k], x, y);
+        if (r.method == weighting::both)
+            for (std::size_t i = 0; i < n; ++i) {
+                u[k][i] = std::sqrt(x[i]);
+                v[k][i] = std::sqrt(y[i]);
+            }
+        else if (r.method == weighting::set)
+            u[k] = x;
+        else
+            v[k] = y;
+    }
+}
+
 // The sum of f over the genes of each rank, at that rank (1 .. n).
 static std::vector<long double> sum_by_rank(const std::vector<int>& rank, const std::vector<double>& f) {
     std::vector<long double> g(rank.size() + 1, 0.0L);

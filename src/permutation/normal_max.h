@@ -8,6 +8,11 @@
 // and below, and the same number on every run.
 double normal_max_tail(const std::vector<double>& covariance, double m);
 
+// The same by the first rule written, kept as the straightforward version
+// the run's rule is checked against: more points from the start, each draw
+// refined by Halley steps.
+double normal_max_tail_reference(const std::vector<double>& covariance, double m);
+
 // The p-value of the moment scores z (numerator_moments::z) with their
 // covariance: the largest |z| against the maximum of the correlated normals.
 double normal_max_p_value(const std::vector<double>& z, const std::vector<double>& covariance);
@@ -15,3 +20,5 @@ double normal_max_p_value(const std::vector<double>& z, const std::vector<double
 // The standard normal upper tail 1 - Phi(x) and its inverse, to full precision.
 double normal_upper(double x);
 double normal_upper_inverse(double q);
+// The same to 1.2e-9 relative, without erfc: the draws of normal_max_tail.
+double normal_upper_inverse_fast(double q);
