@@ -19,7 +19,7 @@ LONG = {
     "output": (True, "o"), "outdata": (True, "d"), "version": (False, None), "verbose": (False, None),
     "fdr": (True, None), "min-size": (True, None), "max-size": (True, None), "size": (False, None),
     "digits": (True, None), "permutations": (True, None), "exceed": (True, None), "seed": (True, None),
-    "report": (True, None), "lists": (True, None), "progress": (False, None),
+    "report": (True, None), "lists": (True, None), "progress": (False, None), "null": (True, None),
 }
 # What each shard's run sets: its input files, its output, and nothing else
 # written beside it.
