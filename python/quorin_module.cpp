@@ -67,7 +67,9 @@ run_options take_options(const py::dict& d) {
     set_wt_method(o, d["weights"].cast<std::string>());
     o.auto_p = d["auto_p"].cast<bool>();
     o.thread_n = d["threads"].cast<int>();
-    o.fdr_kind = d["fdr"].cast<std::string>() == "bh" ? fdr_method::bh : fdr_method::position;
+    std::string fdr = d["fdr"].cast<std::string>();  // "": as the command without --fdr
+    o.fdr_kind = fdr == "bh" ? fdr_method::bh : fdr == "position" ? fdr_method::position : fdr_method::automatic;
+    o.null_kind = d["null"].cast<std::string>() == "moments" ? null_method::moments : null_method::normal;
     o.min_size = d["min_size"].cast<int>();
     o.max_size = d["max_size"].cast<int>();
     o.permutations = d["permutations"].cast<long long>();

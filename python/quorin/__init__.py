@@ -34,7 +34,7 @@ def _whole(option, value, low, high):
 
 
 def _options(tscore, adjust, weights, auto_p, threads, fdr, min_size, max_size, permutations, exceed, seed,
-             detail, strip_versions=False):
+             detail, strip_versions=False, null="normal"):
     """The run options, checked as the command checks them (weights too)."""
     if isinstance(tscore, (bool, np.bool_)) or not isinstance(tscore, (int, float, np.integer, np.floating)) \
             or math.isnan(tscore):
@@ -43,8 +43,12 @@ def _options(tscore, adjust, weights, auto_p, threads, fdr, min_size, max_size, 
         _bad("adjust", adjust, "two characters")
     if weights not in ("1", "2", "3"):
         _bad("weights", weights, '"1", "2" or "3"')
-    if fdr not in ("bh", "position"):
+    if fdr not in (None, "bh", "position"):
         _bad("fdr", fdr, '"bh" or "position"')
+    if null not in ("normal", "moments"):
+        _bad("null", null, '"normal" or "moments"')
+    if null == "moments" and permutations is not None:
+        raise ValueError("wrong options: null=\"moments\" and permutations each give the p-value; give one of them")
     threads = _whole("threads", threads, 1, _INT_MAX)
     low = 1 if min_size is None else _whole("min_size", min_size, 1, _INT_MAX)
     high = _INT_MAX if max_size is None else _whole("max_size", max_size, 1, _INT_MAX)
@@ -52,7 +56,7 @@ def _options(tscore, adjust, weights, auto_p, threads, fdr, min_size, max_size, 
         raise ValueError(f"wrong value for min_size: {low} is above max_size {high}")
     return {
         "tscore": float(tscore), "adjust": adjust, "weights": weights, "auto_p": bool(auto_p),
-        "threads": threads, "fdr": fdr, "min_size": low, "max_size": high,
+        "threads": threads, "fdr": fdr or "", "null": null, "min_size": low, "max_size": high,
         "permutations": 0 if permutations is None else _whole("permutations", permutations, 1, _COUNT_MAX),
         "exceed": _whole("exceed", exceed, 1, _COUNT_MAX), "seed": _whole("seed", seed, 0, _SEED_MAX),
         "detail": bool(detail), "strip_versions": bool(strip_versions),
@@ -140,9 +144,9 @@ def _ranking_input(ranking, matrix):
     raise TypeError("ranking must be a path, a pandas Series (index: genes) or a DataFrame (columns: rankings)")
 
 
-def analyse(sets, ranking, *, tscore=10, adjust="11", weights="1", auto_p=False, threads=1, fdr="position",
-            min_size=None, max_size=None, permutations=None, exceed=20, seed=1, detail=False, matrix=False,
-            set_col=None, gene_col=None, score_col=None, strip_versions=False):
+def analyse(sets, ranking, *, tscore=10, adjust="11", weights="1", auto_p=False, threads=1, fdr=None,
+            min_size=None, max_size=None, permutations=None, exceed=20, seed=1, null="normal", detail=False,
+            matrix=False, set_col=None, gene_col=None, score_col=None, strip_versions=False):
     """Tests every gene set against the ranking(s) with a weighted Kendall tau.
 
     sets: a gene-set file (path), or a DataFrame with one row per (set, gene,
@@ -154,11 +158,14 @@ def analyse(sets, ranking, *, tscore=10, adjust="11", weights="1", auto_p=False,
     the gene is not in that ranking).
 
     The options are the command's: tscore (-g), adjust (-r), weights (-w),
-    auto_p (-p), threads (-t), fdr (--fdr), min_size, max_size, permutations,
-    exceed and seed; strip_versions (--strip-versions) pairs ENSG00000141510.17
-    with ENSG00000141510. What the command warns of on standard error (few
-    genes paired, most set scores below tscore, scores that are not numbers)
-    is raised as a UserWarning through Python's warnings module. Returns the result table as a DataFrame in the command's
+    auto_p (-p), threads (-t), fdr (--fdr; None: "bh" with permutations or
+    null="moments", "position" otherwise), min_size, max_size, permutations,
+    exceed, seed and null (--null: "normal" or "moments"; with "moments"
+    Estimate holds z); strip_versions (--strip-versions) pairs
+    ENSG00000141510.17 with ENSG00000141510. What the command warns of on
+    standard error (few genes paired, most set scores below tscore, scores
+    that are not numbers) is raised as a UserWarning through Python's warnings
+    module. Returns the result table as a DataFrame in the command's
     order and with its column names (List first for several rankings; Size
     always; Permutations and Exact with permutations). With detail=True
     returns (table, detail): the per-gene detail of every tested set, genes in
@@ -168,7 +175,7 @@ def analyse(sets, ranking, *, tscore=10, adjust="11", weights="1", auto_p=False,
     the analysis at the next gene set and raises KeyboardInterrupt.
     """
     options = _options(tscore, adjust, weights, auto_p, threads, fdr, min_size, max_size, permutations, exceed,
-                       seed, detail, strip_versions)
+                       seed, detail, strip_versions, null)
     set_input = _sets_input(sets, set_col, gene_col, score_col)
     list_input, kind = _ranking_input(ranking, matrix)
     r = _quorin.analyse(set_input, list_input, kind, options)

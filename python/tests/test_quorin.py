@@ -69,6 +69,8 @@ CASES = [
      {"permutations": 2000, "seed": 7}),
     ("permutations_p", "examples", "file", "file", ["--permutations=300", "--exceed=5", "-p", "-t", "2"],
      {"permutations": 300, "exceed": 5, "auto_p": True, "threads": 2}),
+    ("moments_p", "real", "series", "frame", ["-g", "-1000", "-p", "--null=moments"],
+     {"tscore": -1000, "auto_p": True, "null": "moments"}),
     ("matrix", "real", "matrix", "frame", ["-g", "-1000", "-p"], {"tscore": -1000, "auto_p": True}),
     ("matrix_file", "examples", "matrix_file", "file", ["--fdr=bh"], {"fdr": "bh"}),
 ]
@@ -167,6 +169,9 @@ def test_frame_errors():
     ({"adjust": "1"}, "wrong value for adjust: '1' (two characters)"),
     ({"weights": "4"}, "wrong value for weights: '4' (\"1\", \"2\" or \"3\")"),
     ({"fdr": "BH"}, "wrong value for fdr: 'BH' (\"bh\" or \"position\")"),
+    ({"null": "Moments"}, "wrong value for null: 'Moments' (\"normal\" or \"moments\")"),
+    ({"null": "moments", "permutations": 100},
+     "wrong options: null=\"moments\" and permutations each give the p-value; give one of them"),
     ({"min_size": 5, "max_size": 4}, "wrong value for min_size: 5 is above max_size 4"),
     ({"permutations": 10_000_001}, "wrong value for permutations: 10000001 (a whole number from 1 to 10000000)"),
     ({"exceed": 0}, "wrong value for exceed: 0 (a whole number from 1 to 10000000)"),

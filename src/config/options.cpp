@@ -23,7 +23,7 @@ const char* const usage_line =
 enum {
     opt_version = 256, opt_verbose, opt_fdr, opt_min_size, opt_max_size, opt_size, opt_digits,
     opt_permutations, opt_exceed, opt_seed, opt_report, opt_lists, opt_progress, opt_quiet, opt_strict,
-    opt_net, opt_genes, opt_strip_versions
+    opt_net, opt_genes, opt_strip_versions, opt_null
 };
 
 // Every name that getopt_long accepted before the long-only options came is
@@ -58,6 +58,7 @@ static const struct option long_options[] = {
     {"net", required_argument, nullptr, opt_net},
     {"genes", required_argument, nullptr, opt_genes},
     {"strip-versions", no_argument, nullptr, opt_strip_versions},
+    {"null", required_argument, nullptr, opt_null},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -247,6 +248,14 @@ command_line take_options(int argc, char** argv) {
             o.gene_table = true;
             if (files.genes.empty()) bad_value("genes", optarg, "a file name");
             break;
+        case opt_null:
+            if (std::strcmp(optarg, "normal") == 0)
+                o.null_kind = null_method::normal;
+            else if (std::strcmp(optarg, "moments") == 0)
+                o.null_kind = null_method::moments;
+            else
+                bad_value("null", optarg, "normal or moments");
+            break;
         default: fail("invalid option: " + offending_option(argv));  // the parser has also named it on stderr
         }
     }
@@ -259,6 +268,9 @@ command_line take_options(int argc, char** argv) {
             fail("--genes and " + std::string(other == &files.output ? "-o" : "-d") + " name the same file: " +
                  files.genes);
     check_sizes(o);
+    // Each replaces the analytic p-value; their p-values answer the same question.
+    if (o.null_kind == null_method::moments && o.permutations > 0)
+        fail("wrong options: --null=moments and --permutations each give the p-value; give one of them");
     check_input_files(o, lists_file, net_file, files);
     // A long table's weights are signed: -g applies only when asked for.
     if (o.long_table && !o.tscore_given) o.tscore = -HUGE_VAL;

@@ -2,7 +2,14 @@
 #include <climits>
 #include <string>
 
-enum class fdr_method { position, bh };
+// automatic: bh with --permutations or --null=moments, position otherwise
+// (fdr_in_effect); the position-wise ratio splits tied p-values, which
+// permutation p-values have in runs.
+enum class fdr_method { automatic, position, bh };
+
+// Where the p-value comes from without --permutations: the normal
+// approximation of the tau test, or the exact permutation moments.
+enum class null_method { normal, moments };
 
 // wt_method as the tests read it, parsed once when it is set.
 enum class weighting { both, list, set, unknown };
@@ -21,7 +28,8 @@ struct run_options {
     std::string adj_method = "11"; // -r: two characters, the set's and the list's score treatment
 
     // Extensions, each off unless its option is given.
-    fdr_method fdr_kind = fdr_method::position;  // --fdr
+    fdr_method fdr_kind = fdr_method::automatic;  // --fdr
+    null_method null_kind = null_method::normal;  // --null
     int min_size = 1;               // --min-size: fewest paired genes a tested set has
     int max_size = INT_MAX;         // --max-size: most paired genes a tested set has
     bool size_column = false;       // --size
@@ -39,6 +47,9 @@ struct run_options {
     bool long_table = false;        // --net: the gene sets are a long table (set, gene, score)
     bool gene_table = false;        // --genes: every tested set keeps its detail for the per-gene table
 };
+
+// The FDR method the run uses: --fdr when given, else as fdr_method::automatic says.
+fdr_method fdr_in_effect(const run_options& o);
 
 // Sets wt_method and the wt_kind it reads as.
 void set_wt_method(run_options& o, const std::string& method);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <exception>
 #include <mutex>
 #include <system_error>
@@ -9,6 +10,8 @@
 
 #include "common/error.h"
 #include "input/overlap.h"
+#include "permutation/moments.h"
+#include "permutation/normal_max.h"
 #include "permutation/permutation_p.h"
 #include "progress/progress.h"
 #include "stats/tau_analysis.h"
@@ -102,6 +105,35 @@ static std::size_t choose_pp(const set_ranks& r, const std::vector<double>& pps,
     return kept;
 }
 
+// Step 3 with --null=moments: z = N / sqrt(Var N) at each PP value from the
+// exact moments of the numerator over all orderings of the list scores
+// (E N = 0, moments.h). The PP kept is the one of largest |z|, the earlier
+// on ties; the p-value is two-sided, and with several PP values it is the
+// tail of the largest |z| among normals with the moments' covariance, so the
+// choice is paid for as in the permutation test. Tau, its direction and the
+// weights come from the tau test at the PP kept, Estimate is its z. Returns
+// the index of the kept test in `weights` (0), or weights.size() when no
+// test was made.
+static std::size_t moment_null(const set_ranks& r, const std::vector<double>& pps, struct fstat& record,
+                               std::vector<std::vector<double>>& weights) {
+    std::vector<std::vector<double>> u, v;
+    moment_factors(r, pps, u, v);
+    numerator_moments m = moments_of(r.rank_x, r.rank_y, u, v);
+    std::size_t kept = 0;
+    for (std::size_t k = 1; k < m.z.size(); ++k)
+        if (std::fabs(m.z[k]) > std::fabs(m.z[kept])) kept = k;
+    std::vector<tau_test> tests;
+    tau_tests(r, {pps[kept]}, tests, weights);
+    if (tests.empty()) return weights.size();
+    record.pp = tests[0].pp;
+    record.cor_dir = tests[0].cor_dir;
+    record.tau = tests[0].tau;
+    record.estimate = m.z[kept];
+    record.p_value = m.z.size() == 1 ? std::erfc(std::fabs(m.z[0]) / std::sqrt(2.0))
+                                     : normal_max_p_value(m.z, m.covariance);
+    return 0;
+}
+
 // Step 5: the per-gene detail, kept only where the detail file, the per-gene
 // table (every tested set) or the report will read it. The report reads it only for sets with FDR below 0.05.
 // adjust_p_values sets FDR = (n * p) / i with 1 <= i <= n: n * p rounds to
@@ -148,7 +180,8 @@ static void test_set(work_queue& q, std::size_t set, std::size_t ranking, test_n
     set_ranks r;
     prepare_ranks(detail.vec_x, detail.vec_y, o.wt_kind, r);
     std::vector<std::vector<double>> weights;
-    std::size_t kept = choose_pp(r, q.pps, record, weights);
+    std::size_t kept = o.null_kind == null_method::moments ? moment_null(r, q.pps, record, weights)
+                                                           : choose_pp(r, q.pps, record, weights);
     if (o.permutations > 0) {  // step 4
         permutation_p perm = permutation_pvalue(name, r, q.pps, o);
         record.p_value = perm.p_value;

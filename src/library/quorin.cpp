@@ -196,7 +196,7 @@ run_error analyse(const gene_sets& sets, const rankings& list, const run_options
     return guarded([&] {
         out = analysis();
         out.records = performe_threading(sets.table, list.matrix, o, out.notes, each, cancel);
-        adjust_p_values(out.records, o.fdr_kind);
+        adjust_p_values(out.records, fdr_in_effect(o));
     });
 }
 

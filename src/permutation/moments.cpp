@@ -69,37 +69,77 @@ void moment_factors(const std::vector<double>& x, const std::vector<double>& y, 
     }
 }
 
-// The sum of f over the genes of each rank, at that rank (1 .. n).
-static std::vector<long double> sum_by_rank(const std::vector<int>& rank, const std::vector<double>& f) {
-    std::vector<long double> g(rank.size() + 1, 0.0L);
-    for (std::size_t i = 0; i < rank.size(); ++i) g[rank[i]] += f[i];
-    return g;
+void moment_factors(const set_ranks& r, const std::vector<double>& pps, std::vector<std::vector<double>>& u,
+                    std::vector<std::vector<double>>& v) {
+    std::size_t n = r.rank_x.size();
+    u.assign(pps.size(), std::vector<double>(n, 1.0));
+    v.assign(pps.size(), std::vector<double>(n, 1.0));
+    std::vector<double> x, y;
+    for (std::size_t k = 0; k < pps.size(); ++k) {
+        side_weights(r, pps[k], x, y);
+        if (r.method == weighting::both)
+            for (std::size_t i = 0; i < n; ++i) {
+                u[k][i] = std::sqrt(x[i]);
+                v[k][i] = std::sqrt(y[i]);
+            }
+        else if (r.method == weighting::set)
+            u[k] = x;
+        else
+            v[k] = y;
+    }
+}
+
+// The genes of a side in ascending rank, and where each run of equal ranks
+// ends: the sums below walk the runs without a table per rank.
+struct side_runs {
+    std::vector<int> by_rank;
+    std::vector<int> run_end;  // per run, one past its last position in by_rank
+};
+
+static side_runs runs_of(const std::vector<int>& rank) {
+    std::size_t n = rank.size();
+    std::vector<int> start(n + 2, 0);
+    for (int r : rank) ++start[r + 1];
+    for (std::size_t r = 1; r <= n + 1; ++r) start[r] += start[r - 1];
+    side_runs s;
+    s.by_rank.resize(n);
+    for (std::size_t i = 0; i < n; ++i) s.by_rank[start[rank[i]]++] = static_cast<int>(i);
+    for (std::size_t k = 1; k < n; ++k)
+        if (rank[s.by_rank[k]] != rank[s.by_rank[k - 1]]) s.run_end.push_back(static_cast<int>(k));
+    if (n > 0) s.run_end.push_back(static_cast<int>(n));
+    return s;
 }
 
 // The row sums r_i of a side's matrix f_i f_j sgn(rank_i - rank_j).
-static std::vector<long double> row_sums(const std::vector<int>& rank, const std::vector<double>& f) {
-    std::size_t n = rank.size();
-    std::vector<long double> g = sum_by_rank(rank, f), below(n + 1, 0.0L);
-    for (std::size_t r = 1; r <= n; ++r) below[r] = below[r - 1] + g[r - 1];
-    long double total = below[n] + g[n];
-    std::vector<long double> rows(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        long double lower = below[rank[i]], higher = total - lower - g[rank[i]];
-        rows[i] = f[i] * (lower - higher);
+static void row_sums(const side_runs& s, const std::vector<double>& f, std::vector<long double>& rows) {
+    rows.resize(f.size());
+    long double total = 0, below = 0;
+    for (double t : f) total += t;
+    int from = 0;
+    for (int to : s.run_end) {
+        long double run = 0;
+        for (int k = from; k < to; ++k) run += f[s.by_rank[k]];
+        long double difference = below - (total - below - run);
+        for (int k = from; k < to; ++k) rows[s.by_rank[k]] = f[s.by_rank[k]] * difference;
+        below += run;
+        from = to;
     }
-    return rows;
 }
 
 // S of two matrices of a side (factors f and h): sum over pairs of genes of
-// different rank of f_i h_i f_j h_j.
-static long double square_sum(const std::vector<int>& rank, const std::vector<double>& f, const std::vector<double>& h) {
-    std::vector<double> q(rank.size());
-    for (std::size_t i = 0; i < q.size(); ++i) q[i] = f[i] * h[i];
-    std::vector<long double> g = sum_by_rank(rank, q);
-    long double total = 0, s = 0;
-    for (long double t : g) total += t;
-    for (long double t : g) s += t * (total - t);
-    return s;
+// different rank of f_i h_i f_j h_j, that is sum over runs of g (Q - g) with
+// g the run's sum of f h and Q the whole sum (a tie adds nothing).
+static long double square_sum(const side_runs& s, const std::vector<double>& f, const std::vector<double>& h) {
+    long double total = 0, sum = 0;
+    for (std::size_t i = 0; i < f.size(); ++i) total += f[i] * h[i];
+    int from = 0;
+    for (int to : s.run_end) {
+        long double run = 0;
+        for (int k = from; k < to; ++k) run += f[s.by_rank[k]] * h[s.by_rank[k]];
+        sum += run * (total - run);
+        from = to;
+    }
+    return sum;
 }
 
 // The observed numerator: genes in ascending x rank, one run of equal x ranks
@@ -143,18 +183,19 @@ numerator_moments moments_of(const std::vector<int>& rank_x, const std::vector<i
     m.covariance.assign(count * count, 0.0);
     m.z.assign(count, 0.0);
     std::vector<std::vector<long double>> rows_x(count), rows_y(count);
+    side_runs runs_x = runs_of(rank_x), runs_y = runs_of(rank_y);
+    std::vector<double> w(n);
     for (std::size_t k = 0; k < count; ++k) {
-        std::vector<double> w(n);
         for (std::size_t i = 0; i < n; ++i) w[i] = u[k][i] * v[k][i];
         m.numerator[k] = observed_numerator(rank_x, rank_y, w);
-        rows_x[k] = row_sums(rank_x, u[k]);
-        rows_y[k] = row_sums(rank_y, v[k]);
+        row_sums(runs_x, u[k], rows_x[k]);
+        row_sums(runs_y, v[k], rows_y[k]);
     }
     if (n < 2) return m;
     long double pairs = static_cast<long double>(n) * (n - 1), triples = pairs * (n - 2);
     for (std::size_t k = 0; k < count; ++k)
         for (std::size_t l = k; l < count; ++l) {
-            long double s_x = square_sum(rank_x, u[k], u[l]), s_y = square_sum(rank_y, v[k], v[l]);
+            long double s_x = square_sum(runs_x, u[k], u[l]), s_y = square_sum(runs_y, v[k], v[l]);
             long double r_x = -s_x, r_y = -s_y;
             for (std::size_t i = 0; i < n; ++i) {
                 r_x += rows_x[k][i] * rows_x[l][i];

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "config/run_options.h"
+#include "stats/tau_analysis.h"
 
 // Exact moments of the weighted-tau numerator over all n! pairings of a
 // set's list scores with its set scores (the null of the permutation test:
@@ -29,6 +30,11 @@ struct numerator_moments {
 // genes (x the set's, y the list's) and the weighting method (both, list or set).
 void moment_factors(const std::vector<double>& x, const std::vector<double>& y, const std::vector<double>& pps,
                     weighting method, std::vector<std::vector<double>>& u, std::vector<std::vector<double>>& v);
+
+// The same from a set's ranks (tau_analysis.h), with the weight tables the
+// tests share: what the run uses.
+void moment_factors(const set_ranks& r, const std::vector<double>& pps, std::vector<std::vector<double>>& u,
+                    std::vector<std::vector<double>>& v);
 
 // The moments from the descending ranks of both sides (1 .. n, ties sharing
 // a rank) and the factors of each side at each PP value (u[k][i], v[k][i] for

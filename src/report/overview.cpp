@@ -63,7 +63,7 @@ static void label_top_sets(std::string& out, const frame& f, const std::vector<s
     }
 }
 
-std::string overview_plot(const std::vector<struct fstat>& sets) {
+std::string overview_plot(const std::vector<struct fstat>& sets, bool moments) {
     std::vector<overview_point> where;
     std::vector<double> xs, ys;
     bool any_zero = false;
@@ -94,7 +94,9 @@ std::string overview_plot(const std::vector<struct fstat>& sets) {
     svg_text(out, lx + 174, 20, "FDR < 0.05, negative", "start", "legend");
     svg_circle(out, lx + 330, 16, 4, "pt-ns", "");
     svg_text(out, lx + 339, 20, "FDR \xE2\x89\xA5 0.05", "start", "legend");
-    draw_axes(out, f, "Estimate (normal score of tau, standard deviations)",
+    draw_axes(out, f,
+              moments ? "Estimate (z of the permutation moments, standard deviations)"
+                      : "Estimate (normal score of tau, standard deviations)",
               "\xE2\x88\x92log\xE2\x82\x81\xE2\x82\x80 P-value");
     if (any_zero) {
         svg_line(out, f.left, f.top - band, f.left + f.width, f.top - band, "zero-band");

@@ -15,4 +15,5 @@ overview_point place_set(const struct fstat& s);
 // All tested sets, in table order: estimate against -log10 p-value, sets
 // with FDR below 0.05 filled and coloured by direction, the first ten of the
 // table labelled, every point named on hover. An SVG element.
-std::string overview_plot(const std::vector<struct fstat>& sets);
+// moments: Estimate holds the moments' z (--null=moments), and the axis says so.
+std::string overview_plot(const std::vector<struct fstat>& sets, bool moments = false);

@@ -100,7 +100,7 @@ std::string report_page(const report_run& run, const std::vector<struct fstat>& 
     out += page_head;
     out += header(run, sets.size(), significant);
     out += "<main>\n<section id=\"overview\">\n<h2>All tested sets</h2>\n<figure>\n";
-    out += overview_plot(sets);
+    out += overview_plot(sets, run.options.null_kind == null_method::moments);
     out += "<figcaption>Each point is one gene set; hover over it for its name and values. The ten sets at the "
            "top of the table are labelled.";
     if (at_top)

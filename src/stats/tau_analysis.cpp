@@ -71,6 +71,15 @@ static void weights_at(const set_ranks& r, double power, std::vector<double>& we
     }
 }
 
+void side_weights(const set_ranks& r, double pp, std::vector<double>& x, std::vector<double>& y) {
+    double power = power_of(pp);
+    std::vector<double>& by_rank = rank_table(r.rank_x.size(), power);
+    x.clear();
+    y.clear();
+    if (r.method != weighting::list) rank_weights(r.magnitude_x, power, by_rank, x);
+    if (r.method != weighting::set) rank_weights(r.magnitude_y, power, by_rank, y);
+}
+
 static tau_test finish_test(double pp, std::size_t n, double limit, double tau) {
     tau_test t;
     t.pp = pp;

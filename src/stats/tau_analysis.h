@@ -31,6 +31,11 @@ struct tau_test {
     char cor_dir;
 };
 
+// The weight of each gene from the magnitude rank of its set score (x) and of
+// its list score (y) at a PP value, from the tables the tests fill; a side
+// the method does not weigh is left empty.
+void side_weights(const set_ranks& r, double pp, std::vector<double>& x, std::vector<double>& y);
+
 // For a known weighting method and vectors of equal, non-zero length.
 void prepare_ranks(const std::vector<double>& vec_x, const std::vector<double>& vec_y, weighting method,
                    set_ranks& r);

@@ -46,7 +46,8 @@ static std::string library_run(const command_line& c) {
 
 TEST(Library, ConcurrentAnalysesEqualTheCommandsRuns) {
     const std::vector<std::string> option_sets[] = {
-        {"-p", "-t", "3"}, {"-w", "2", "-r", "23", "--fdr=bh", "-t", "2"}, {"--permutations=200", "-t", "2", "-p"}};
+        {"-p", "-t", "3"}, {"-w", "2", "-r", "23", "--fdr=bh", "-t", "2"}, {"--permutations=200", "-t", "2", "-p"},
+        {"--null=moments", "-p", "-t", "2"}};
     std::string dir = testing::TempDir();
     std::vector<command_line> runs;
     std::vector<std::string> expected;

@@ -91,6 +91,27 @@ TEST(Options, LongOnlyOptionsTakeTheirValues) {
     EXPECT_EQ(o.fdr_kind, fdr_method::position);
 }
 
+// The FDR without --fdr: position-wise for the analytic p-value, BH for the
+// p-values of --null=moments and --permutations; --fdr always wins.
+TEST(Options, FdrFollowsTheNullUnlessGiven) {
+    const std::pair<std::vector<std::string>, fdr_method> rows[] = {
+        {{}, fdr_method::position},
+        {{"--null=normal"}, fdr_method::position},
+        {{"--null=moments"}, fdr_method::bh},
+        {{"--nu", "moments", "-p"}, fdr_method::bh},
+        {{"--permutations=10"}, fdr_method::bh},
+        {{"--null=moments", "--fdr=position"}, fdr_method::position},
+        {{"--permutations=10", "--fdr=position"}, fdr_method::position},
+        {{"--fdr=bh"}, fdr_method::bh},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> words = {"-s", "S"};
+        words.insert(words.end(), row.first.begin(), row.first.end());
+        EXPECT_EQ(fdr_in_effect(take(words).options), row.second) << (row.first.empty() ? "" : row.first[0]);
+    }
+    EXPECT_EQ(take({"--null=moments"}).options.null_kind, null_method::moments);
+}
+
 TEST(Options, BadValuesEndTheRun) {
     const std::string digits = "' (a whole number from 1 to 17)", size = "' (a whole number from 1 on)";
     const std::pair<std::vector<std::string>, std::string> rows[] = {
@@ -108,6 +129,10 @@ TEST(Options, BadValuesEndTheRun) {
         {{"--version=1"}, "invalid option: --version=1"},
         {{"--size=1"}, "invalid option: --size=1"},
         {{"--ver"}, "invalid option: --ver"},
+        {{"--null=Moments"}, "wrong value for --null: 'Moments' (normal or moments)"},
+        {{"--null="}, "wrong value for --null: '' (normal or moments)"},
+        {{"--null=moments", "--permutations=100"},
+         "wrong options: --null=moments and --permutations each give the p-value; give one of them"},
     };
     for (const auto& row : rows) {
         command_line c;

@@ -169,6 +169,9 @@ TEST(ReportOverview, PlacesAndDrawsEverySet) {
     EXPECT_EQ(count(svg, "P-value 0 (below"), 0u);  // no band without p = 0
     EXPECT_EQ(count(svg, "class=\"point-label\""), 3u);
     EXPECT_EQ(place_set(sets[0]).y, 20);
+    // With --null=moments the estimate is the moments' z, and the axis says so.
+    EXPECT_EQ(count(svg, "normal score of tau"), 1u);
+    EXPECT_EQ(count(overview_plot(sets, true), "z of the permutation moments"), 1u);
 }
 
 TEST(ReportOverview, PZeroOnTheTopEdgeAndUndrawableSetsLeftOut) {

@@ -21,6 +21,7 @@ LONG = {
     "digits": (True, None), "permutations": (True, None), "exceed": (True, None), "seed": (True, None),
     "report": (True, None), "lists": (True, None), "progress": (False, None), "quiet": (False, None),
     "strict": (False, None), "net": (True, None), "genes": (True, None), "strip-versions": (False, None),
+    "null": (True, None),
 }
 # What each shard's run sets: its input files, its output, and nothing else
 # written beside it.
