@@ -120,8 +120,8 @@
        values = .numbers(sets[[score]], "sets", paste("column", .q(score))))
 }
 
-.unique_genes <- function(genes, where, what) {
-  if (is.null(genes)) .fail(sprintf("wrong %s: the %s has no names (genes)", where, what))
+.unique_genes <- function(genes, where, unnamed) {
+  if (is.null(genes)) .fail(sprintf("wrong %s: %s", where, unnamed))
   genes <- .names(genes, "the gene name", where)
   twice <- which(duplicated(genes))
   if (length(twice)) {
@@ -138,14 +138,14 @@
   }
   if ((is.numeric(ranking) || is.character(ranking)) && is.null(dim(ranking))) {
     if (!length(ranking)) .fail("wrong ranking: the vector has no genes")
-    genes <- .unique_genes(names(ranking), "ranking", "vector")
+    genes <- .unique_genes(names(ranking), "ranking", "the vector has no names (genes)")
     values <- .numbers(unname(ranking), "ranking", "the score", genes)
     return(list(input = list(genes = genes, values = values), kind = "pairs"))
   }
   if (is.matrix(ranking) || is.data.frame(ranking)) {
     if (!nrow(ranking) || !ncol(ranking)) .fail("wrong rankings: no genes or no rankings")
     has_genes <- if (is.data.frame(ranking)) .row_names_info(ranking) > 0L else !is.null(rownames(ranking))
-    genes <- .unique_genes(if (has_genes) rownames(ranking), "rankings", "table's rows")
+    genes <- .unique_genes(if (has_genes) rownames(ranking), "rankings", "the rows have no names (genes)")
     if (is.null(colnames(ranking))) .fail("wrong rankings: the columns have no names (rankings)")
     names <- .names(colnames(ranking), "the ranking name (column)", "rankings")
     values <- lapply(seq_along(names), function(k) {
