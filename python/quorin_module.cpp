@@ -6,10 +6,8 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -141,20 +139,6 @@ void run_interruptibly(const input& set_in, const input& list_in, const std::str
     if (error) std::rethrow_exception(error);
 }
 
-// The detail's genes in the detail file's order: descending weight, equal
-// weights in their order (a NaN weight stays where it is).
-std::vector<std::size_t> detail_order(const std::vector<double>& w) {
-    std::vector<std::size_t> order(w.size());
-    for (std::size_t k = 0; k < w.size(); ++k) order[k] = k;
-    for (std::size_t from = 0; from < w.size();) {
-        std::size_t to = from;
-        while (to < w.size() && !std::isnan(w[to])) ++to;
-        std::stable_sort(order.begin() + from, order.begin() + to, [&](std::size_t a, std::size_t b) { return w[a] > w[b]; });
-        from = to + 1;
-    }
-    return order;
-}
-
 template <class T, class Field>
 py::array_t<T> column(const std::vector<struct fstat>& records, Field field) {
     py::array_t<T> out(records.size());
@@ -172,7 +156,7 @@ void add_detail(const std::vector<struct fstat>& records, py::dict& out) {
     std::size_t row = 0;
     for (std::size_t r = 0; r < records.size(); ++r) {
         const fdata& d = records[r].data;
-        for (std::size_t k : detail_order(d.weights)) {
+        for (int k : quorin::detail_order(d)) {
             record.mutable_at(row) = static_cast<std::int64_t>(r);
             genes[row] = py::str(d.genes[k]);
             vec_x.mutable_at(row) = d.vec_x[k];

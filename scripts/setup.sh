@@ -7,8 +7,9 @@
 #   scripts/setup.sh --tests   also what the tests need: python3, GoogleTest, tmux
 #                              (the progress bar test), chromium (the report's
 #                              browser test), snakemake, SLURM and munge (the
-#                              workflow's tests, one on a single-node cluster),
-#                              and on Debian dpkg-dev and file for the package test
+#                              workflow's tests, one on a single-node cluster), R
+#                              with Rcpp and testthat (the R package's test), and
+#                              on Debian dpkg-dev and file for the package test
 #
 # On a system without apt-get it names what is missing and stops; the README's
 # "Install" section lists the prerequisites by their names elsewhere.
@@ -29,6 +30,10 @@ need_command() {  # command, Debian package
 }
 need_header() {  # header under include/, Debian package
   [ -f "/usr/include/$1" ] || [ -f "/usr/local/include/$1" ] || missing="$missing $2"
+}
+need_r_package() {  # R package, Debian package
+  [ -d "/usr/lib/R/site-library/$1" ] || [ -d "/usr/lib/R/library/$1" ] || [ -d "/usr/local/lib/R/site-library/$1" ] ||
+    missing="$missing $2"
 }
 
 need_command cmake cmake
@@ -54,6 +59,9 @@ if [ "$tests" = yes ]; then
   need_command snakemake snakemake
   need_command slurmctld slurm-wlm
   need_command munged munge
+  need_command R r-base-dev
+  need_r_package Rcpp r-cran-rcpp
+  need_r_package testthat r-cran-testthat
   # The package test checks the dependencies that dpkg-shlibdeps finds.
   if command -v dpkg >/dev/null 2>&1; then
     need_command dpkg-shlibdeps dpkg-dev

@@ -96,6 +96,10 @@ run_error analyse(const gene_sets& sets, const rankings& list, const run_options
 std::string record_header(const run_options& o);
 std::string record_line(const struct fstat& s, const run_options& o, const rankings& list);
 
+// The positions of a record's detail genes in the detail file's order:
+// descending weight, equal weights in their order, a NaN weight in its place.
+std::vector<int> detail_order(const fdata& d);
+
 // Writers. Each file is written under a temporary name and renamed when
 // complete, so that a name holds the earlier file or the whole new one.
 run_error write_table(const std::string& path, const analysis& a, const rankings& list, const run_options& o);

@@ -19,6 +19,7 @@
 #include "results/detail.h"
 #include "results/genes_table.h"
 #include "results/table.h"
+#include "stats/ranks.h"
 
 namespace quorin {
 
@@ -204,6 +205,12 @@ std::string record_header(const run_options& o) { return result_header(o); }
 
 std::string record_line(const struct fstat& s, const run_options& o, const rankings& list) {
     return result_fields(s, o, list.matrix.names);
+}
+
+std::vector<int> detail_order(const fdata& d) {
+    std::vector<int> order;
+    bubble_asort_rev(d.weights, order);
+    return order;
 }
 
 run_error write_table(const std::string& path, const analysis& a, const rankings& list, const run_options& o) {

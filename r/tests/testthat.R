@@ -1,0 +1,4 @@
+library(testthat)
+library(quorin)
+
+test_check("quorin")
