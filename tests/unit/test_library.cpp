@@ -3,6 +3,8 @@
 // command's run with the same options.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -73,7 +75,7 @@ TEST(Library, ConcurrentAnalysesEqualTheCommandsRuns) {
 
 // Each fault comes back as the line the command prints, and the process goes on.
 TEST(Library, FaultsAreValues) {
-    std::string dir = testing::TempDir();
+    std::string dir = own_folder();
     std::ofstream(dir + "bad.bed") << "chr1\t1\t2\tS; x|G1\t20\t.\nnot a record\n";
     run_options o;
     quorin::gene_sets sets;
@@ -104,7 +106,7 @@ TEST(Library, RecordsInMemoryReadAsFiles) {
     run_options o;
     o.tscore = 0;
     quorin::gene_sets from_file, from_memory;
-    std::string dir = testing::TempDir();
+    std::string dir = own_folder();
     std::ofstream(dir + "m.bed") << ".\t0\t0\tB; .|g2\t3.25\t.\n.\t0\t0\tA; .|g1\t0.1\t.\n.\t0\t0\tA; .|g1\t7\t.\n"
                                   << ".\t0\t0\tA; .|g0\t-1\t.\n";
     ASSERT_FALSE(quorin::read_gene_sets(dir + "m.bed", o, from_file));
