@@ -13,6 +13,7 @@
 
 #include "common/error.h"
 #include "common/out_file.h"
+#include "config/file_clashes.h"
 #include "common/output.h"
 
 const char* const usage_line =
@@ -259,19 +260,13 @@ command_line take_options(int argc, char** argv) {
         default: fail("invalid option: " + offending_option(argv));  // the parser has also named it on stderr
         }
     }
-    // The detail blocks would replace the table.
-    if (!files.output.empty() && !files.outdata.empty() && same_output(files.output, files.outdata))
-        fail("-o and -d name the same file: " + files.output +
-             (files.outdata == files.output ? "" : " and " + files.outdata));
-    for (const std::string* other : {&files.output, &files.outdata})
-        if (!files.genes.empty() && !other->empty() && same_output(files.genes, *other))
-            fail("--genes and " + std::string(other == &files.output ? "-o" : "-d") + " name the same file: " +
-                 files.genes);
+    check_output_clashes(files, o);
     check_sizes(o);
     // Each replaces the analytic p-value; their p-values answer the same question.
     if (o.null_kind == null_method::moments && o.permutations > 0)
         fail("wrong options: --null=moments and --permutations each give the p-value; give one of them");
     check_input_files(o, lists_file, net_file, files);
+    check_input_clashes(files, o);
     // A long table's weights are signed: -g applies only when asked for.
     if (o.long_table && !o.tscore_given) o.tscore = -HUGE_VAL;
     check_ignored_words(argc, argv, given.data(), c_l);

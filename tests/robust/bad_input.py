@@ -258,6 +258,9 @@ ROWS = [
     # --- standard input ---
     Row("stdin_for_both_files", args=["-s", "-", "-i", "-"], status=1,
         out=b"wrong input files: -s and -i can't both be - (standard input)\n"),
+    # Standard input by its name and as "-": compared by inode (here /dev/null).
+    Row("stdin_by_name_and_dash", args=["-s", "/dev/stdin", "-i", "-"], status=1,
+        out=b"wrong input files: -s and -i can't both be - (standard input)\n"),
     Row("stdin_empty_gene_set_file", args=["-s", "-"], out=HEAD),
     # The gene-set file then takes descriptor 0; "-" must not read it again.
     Row("stdin_closed_gene_list", args=["-i", "-"], stdin_closed=True, status=1,

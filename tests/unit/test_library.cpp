@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "driver/driver.h"  // thread_count: the batching, without building such inputs
 #include "quorin/quorin.h"
 
 static std::string slurp(const std::string& path) {
@@ -46,11 +47,17 @@ static std::string library_run(const command_line& c) {
     return slurp(c.files.output) + slurp(c.files.outdata);
 }
 
+// A folder of this process's own: test runs may go on side by side.
+static std::string own_folder() {
+    std::string pattern = testing::TempDir() + "quorin_library_XXXXXX";
+    return std::string(mkdtemp(pattern.data())) + "/";
+}
+
 TEST(Library, ConcurrentAnalysesEqualTheCommandsRuns) {
     const std::vector<std::string> option_sets[] = {
         {"-p", "-t", "3"}, {"-w", "2", "-r", "23", "--fdr=bh", "-t", "2"}, {"--permutations=200", "-t", "2", "-p"},
         {"--null=moments", "-p", "-t", "2"}};
-    std::string dir = testing::TempDir();
+    std::string dir = own_folder();
     std::vector<command_line> runs;
     std::vector<std::string> expected;
     for (std::size_t k = 0; k < std::size(option_sets); ++k) {
@@ -121,4 +128,13 @@ TEST(Library, RecordsInMemoryReadAsFiles) {
     EXPECT_EQ(quorin::gene_list_from_pairs({"#g"}, {1}, o, list).text(), "wrong gene name in row 1: '#g' begins with #");
     ASSERT_FALSE(quorin::rankings_from_matrix({"r1", "r2"}, {"a", "b"}, {0.1, NAN, 2, 3}, o, list));
     EXPECT_EQ(list.matrix.present, (std::vector<std::uint8_t>{1, 0, 1, 1}));
+}
+
+// Tasks are counted in 64 bits: sets times rankings passes 2^32 on large
+// matrix runs, where a 32-bit count started no worker at all.
+TEST(Library, ThreadCountPastTwoToTheThirtySecond) {
+    const struct { std::uint64_t tasks; int threads; unsigned expected; } rows[] = {
+        {0, 4, 0}, {1, 4, 1}, {10, 4, 4}, {9, 4, 3}, {32768ull * 65537, 1, 1}, {32768ull * 65537, 2, 2},
+        {65536ull * 65536, 1, 1}, {65536ull * 65536, 3, 3}, {~0ull, 8, 8}};
+    for (const auto& row : rows) EXPECT_EQ(thread_count(row.tasks, row.threads), row.expected) << row.tasks;
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -139,5 +141,30 @@ TEST(Options, BadValuesEndTheRun) {
         run_error e = take_error(row.first, c);
         EXPECT_EQ(e.text(), row.second) << row.first[0];
         EXPECT_FALSE(e.on_stderr) << row.first[0];
+    }
+}
+
+// Files that would lose data are refused before anything is read: two
+// outputs that are one file, an output that is an input, standard input
+// named twice. Compared by inode, so a link is the file it names.
+TEST(Options, FilesThatWouldLoseDataAreRefused) {
+    std::string dir = testing::TempDir() + "clashes_" + std::to_string(::getpid()) + "/";
+    ASSERT_EQ(std::system(("mkdir -p " + dir + " && cd " + dir + " && printf x > sets.bed && printf y > list.txt" +
+                           " && printf t > r.tsv && ln -sf r.tsv link.tsv && ln -sf sets.bed in.lnk").c_str()),
+              0);
+    const std::string s = dir + "sets.bed", i = dir + "list.txt", r = dir + "r.tsv";
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{"-s", s, "-i", i, "-o", r, "--report", r}, "-o and --report name the same file: " + r},
+        {{"-s", s, "-i", i, "-d", r, "--report", dir + "link.tsv"},
+         "-d and --report name the same file: " + r + " and " + dir + "link.tsv"},
+        {{"-s", s, "-i", i, "-o", s}, "wrong output: -o " + s + " is the input file of -s " + s},
+        {{"-s", dir + "in.lnk", "-i", i, "--report", s},
+         "wrong output: --report " + s + " is the input file of -s " + dir + "in.lnk"},
+        {{"-s", s, "--lists", i, "-d", i}, "wrong output: -d " + i + " is the input file of --lists " + i},
+        {{"-s", s, "-i", i, "-o", dir + "new.tsv", "-d", dir + "other.txt"}, ""},
+    };
+    for (const auto& row : rows) {
+        command_line c;
+        EXPECT_EQ(take_error(row.first, c).text(), row.second) << row.first.back();
     }
 }
