@@ -94,7 +94,10 @@ int main(int argc, char** argv) {
     check(quorin::read_gene_sets(files.gene_set, o, sets));
     check(o.many_lists ? quorin::read_rankings_matrix(files.gene_list, o, list)
                        : quorin::read_gene_list(files.gene_list, o, list));
-    if (o.verbose) say_all(quorin::reading_notes(sets, list, o));
+    // What the run says on standard error, also for the report.
+    std::vector<std::string> notes;
+    if (o.verbose) notes = quorin::reading_notes(sets, list, o);
+    say_all(notes);
     // With -o, each record goes to standard output as it is finished.
     std::function<void(const struct fstat&)> stream;
     if (!o.mute) {
@@ -103,12 +106,16 @@ int main(int argc, char** argv) {
     }
     quorin::analysis a;
     check(quorin::analyse(sets, list, o, a, stream));
-    if (o.verbose) say_all(quorin::testing_notes(sets, a, o));
+    if (o.verbose) {
+        std::vector<std::string> tested = quorin::testing_notes(sets, a, o);
+        say_all(tested);
+        notes.insert(notes.end(), tested.begin(), tested.end());
+    }
     check(o.mute ? quorin::print_table(a, list, o) : quorin::write_table(files.output, a, list, o));
     if (o.dump) check(quorin::write_detail(files.outdata, a, list, o));
     if (!o.report_file.empty())
         check(quorin::write_report(o.report_file, a, sets, list, o, std::vector<std::string>(argv, argv + argc),
-                                   files.output, files.outdata));
+                                   files.output, files.outdata, notes));
     // Progress lines go to standard output too; a lost one is a failed run.
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         end_with(run_error{"Sorry, couldn't write standard output", {}, nullptr, true});

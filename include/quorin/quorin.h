@@ -99,9 +99,11 @@ std::string record_line(const struct fstat& s, const run_options& o, const ranki
 run_error write_table(const std::string& path, const analysis& a, const rankings& list, const run_options& o);
 run_error print_table(const analysis& a, const rankings& list, const run_options& o);  // standard output
 run_error write_detail(const std::string& path, const analysis& a, const rankings& list, const run_options& o);
+// notes: the run's warnings and --verbose lines, shown above the plots.
 run_error write_report(const std::string& path, const analysis& a, const gene_sets& sets, const rankings& list,
                        const run_options& o, const std::vector<std::string>& command,
-                       const std::string& output_file, const std::string& detail_file);
+                       const std::string& output_file, const std::string& detail_file,
+                       const std::vector<std::string>& notes = {});
 
 // What --verbose prints on standard error after reading and after testing.
 std::vector<std::string> reading_notes(const gene_sets& sets, const rankings& list, const run_options& o);
