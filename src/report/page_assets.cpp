@@ -52,9 +52,7 @@ svg .zero { stroke: #999; }
 svg .dot.hole { stroke: #fff; stroke-opacity: 1; }
 svg .gene-tick { stroke-width: 1.5; fill: none; }
 svg .curve { stroke: #000; stroke-width: 1.5; fill: none; }
-svg .cell-mark { fill: #000; stroke: #fff; stroke-width: .8; }
-svg .heat-label { font-size: 11px; }
-svg rect.cell { cursor: pointer; }
+.heat canvas { cursor: pointer; }
 svg .top-gene { fill: none; stroke: #000; stroke-width: 1; }
 .panel figure { max-width: 440px; }
 .panel-body { display: flex; flex-wrap: wrap; gap: 1em; align-items: flex-start; }
@@ -70,7 +68,6 @@ svg .top-gene { fill: none; stroke: #000; stroke-width: 1; }
 .empty { border: 1px dashed #999; padding: 1em; }
 #methods p { max-width: 900px; }
 .heat { overflow-x: auto; max-width: 100%; }
-.heat svg { max-width: none; }
 table.summary a, .in-ranking { word-break: break-all; }
 .in-ranking { font-weight: normal; }
 #ranking-summary tbody tr.chosen, #results tbody tr.chosen { outline: 2px solid #000; }
@@ -123,7 +120,11 @@ const char* const page_script = R"js(<script>
     var lines = new TextDecoder().decode(bytes).split("\n");
     lines.pop();
     var head = lines[0].split("\t");
-    var rows = lines.slice(1).map(function (line) { return line.split("\t"); });
+    // A line is split into its cells when first needed: a page shows one
+    // ranking's lines of a table that may hold a hundred thousand.
+    var split = [];
+    var rows = {length: lines.length - 1};
+    function row(i) { return split[i] || (split[i] = lines[i + 1].split("\t")); }
     var nameColumn = head.indexOf("Gene-set");
     var textColumns = {"List": true, "Gene-set": true, "Cor_dir": true};
     var table = document.getElementById("results");
@@ -144,14 +145,14 @@ const char* const page_script = R"js(<script>
 
     function render() {
       var needle = filter.value.toLowerCase();
-      var cells = document.createDocumentFragment();
+      var shownRows = document.createDocumentFragment();
       var n = 0;
       order.forEach(function (i) {
-        var row = rows[i];
-        if (needle && row[nameColumn].toLowerCase().indexOf(needle) < 0) return;
+        var cells = row(i);
+        if (needle && cells[nameColumn].toLowerCase().indexOf(needle) < 0) return;
         var tr = document.createElement("tr");
         if (i === chosenRow) tr.className = "chosen";
-        row.forEach(function (text, column) {
+        cells.forEach(function (text, column) {
           var td = document.createElement("td");
           if (column === nameColumn && document.getElementById("set-" + (i + 1))) {
             var a = document.createElement("a");
@@ -163,11 +164,11 @@ const char* const page_script = R"js(<script>
           }
           tr.appendChild(td);
         });
-        cells.appendChild(tr);
+        shownRows.appendChild(tr);
         n++;
       });
       body.textContent = "";
-      body.appendChild(cells);
+      body.appendChild(shownRows);
       shown.textContent = n + " of " + count + " sets shown";
     }
 
@@ -175,7 +176,7 @@ const char* const page_script = R"js(<script>
       if (sortColumn < 0) return;
       var numeric = !textColumns[head[sortColumn]];
       order.sort(function (a, b) {
-        var x = rows[a][sortColumn], y = rows[b][sortColumn], c;
+        var x = row(a)[sortColumn], y = row(b)[sortColumn], c;
         if (numeric) {
           x = number(x);
           y = number(y);
@@ -230,88 +231,117 @@ const char* const page_script = R"js(<script>
     });
     choose(0, -1);
     var heat = document.getElementById("heat-data");
-    if (heat) drawHeatmap(JSON.parse(heat.textContent), rows, head, choose);
+    if (heat) drawHeatmap(JSON.parse(heat.textContent), row, head, choose);
     window.quorinShown = {ranking: function () { return chosenRanking; }};
   }
 
-  var svgNS = "http://www.w3.org/2000/svg";
-  function element(name, attributes, parent) {
-    var e = document.createElementNS(svgNS, name);
-    for (var key in attributes) e.setAttribute(key, attributes[key]);
-    if (parent) parent.appendChild(e);
-    return e;
-  }
-
   // White to vermillion (213, 94, 0) for positive, to blue (0, 114, 178)
-  // for negative estimates, by the share of the largest magnitude shown.
+  // for negative estimates, by the share of the largest magnitude shown, in
+  // 32 steps.
   function shade(value, top) {
     if (!isFinite(value)) return value > 0 ? "rgb(213,94,0)" : value < 0 ? "rgb(0,114,178)" : "#bbb";
-    var t = top > 0 ? Math.min(1, Math.abs(value) / top) : 0;
+    var t = top > 0 ? Math.round(Math.min(1, Math.abs(value) / top) * 32) / 32 : 0;
     var end = value >= 0 ? [213, 94, 0] : [0, 114, 178];
     return "rgb(" + end.map(function (c) { return Math.round(255 + (c - 255) * t); }).join(",") + ")";
   }
 
-  function drawHeatmap(h, rows, head, choose) {
+  // A canvas: twenty thousand cells draw in a blink, where as elements they
+  // take seconds. The cell of column r and row s has its top left corner at
+  // (left + r * cw, top + s * ch), which the canvas carries as data-*.
+  function drawHeatmap(h, row, head, choose) {
     var estimate = head.indexOf("Estimate"), fdr = head.indexOf("FDR");
     var sets = h.sets.length, columns = h.rankings;
     var cw = Math.max(3, Math.min(18, Math.floor(760 / columns))), ch = 14;
     var left = 190, top = cw >= 10 ? 110 : 16, width = left + columns * cw + 10, height = top + sets * ch + 60;
-    var biggest = 0;
-    h.cells.forEach(function (k) {
-      var v = k >= 0 ? Number(rows[k][estimate]) : NaN;
+    var biggest = 0, values = h.cells.map(function (k) {
+      var v = k >= 0 ? Number(row(k)[estimate]) : NaN;
       if (isFinite(v)) biggest = Math.max(biggest, Math.abs(v));
+      return v;
     });
-    var svg = element("svg", {width: width, height: height, viewBox: "0 0 " + width + " " + height, role: "img",
-                              "aria-label": "Estimate of each set in each ranking"});
-    h.sets.forEach(function (name, s) {
-      var label = element("text", {x: left - 6, y: top + s * ch + 11, "text-anchor": "end", "class": "heat-label"}, svg);
-      label.textContent = name.length > 30 ? name.slice(0, 29) + "\u2026" : name;
+    var canvas = document.createElement("canvas"), ratio = window.devicePixelRatio || 1;
+    canvas.width = Math.ceil(width * ratio);
+    canvas.height = Math.ceil(height * ratio);
+    canvas.style.width = width + "px";
+    canvas.style.height = height + "px";
+    canvas.setAttribute("role", "img");
+    canvas.setAttribute("aria-label", "Estimate of each set (rows) in each ranking (columns)");
+    [["left", left], ["top", top], ["cw", cw], ["ch", ch]].forEach(function (p) { canvas.dataset[p[0]] = p[1]; });
+    var g = canvas.getContext("2d");
+    g.scale(ratio, ratio);
+    g.fillStyle = "#fff";
+    g.fillRect(0, 0, width, height);
+    var w = cw - (cw > 4 ? 1 : 0), byColour = {}, marks = [];
+    h.cells.forEach(function (k, c) {
+      var colour = k < 0 ? "#e4e4e4" : shade(values[c], biggest);
+      (byColour[colour] = byColour[colour] || []).push(c);
+      if (k >= 0 && Number(row(k)[fdr]) < 0.05) marks.push(c);
     });
-    var marks = [];
-    for (var s = 0; s < sets; s++) {
-      for (var r = 0; r < columns; r++) {
-        var c = s * columns + r, k = h.cells[c];
-        var x = left + r * cw, y = top + s * ch;
-        element("rect", {x: x, y: y, width: cw - (cw > 4 ? 1 : 0), height: ch - 1, "class": "cell", "data-c": c,
-                         fill: k < 0 ? "#e4e4e4" : shade(Number(rows[k][estimate]), biggest)}, svg);
-        if (k >= 0 && Number(rows[k][fdr]) < 0.05) marks.push([x + (cw - 1) / 2, y + (ch - 1) / 2]);
-      }
-    }
+    Object.keys(byColour).forEach(function (colour) {
+      g.fillStyle = colour;
+      byColour[colour].forEach(function (c) {
+        g.fillRect(left + (c % columns) * cw, top + Math.floor(c / columns) * ch, w, ch - 1);
+      });
+    });
     var radius = Math.max(1.2, Math.min(cw, ch) / 4);
-    marks.forEach(function (m) { element("circle", {cx: m[0], cy: m[1], r: radius, "class": "cell-mark"}, svg); });
+    g.beginPath();
+    marks.forEach(function (c) {
+      var x = left + (c % columns) * cw + w / 2, y = top + Math.floor(c / columns) * ch + (ch - 1) / 2;
+      g.moveTo(x + radius, y);
+      g.arc(x, y, radius, 0, 2 * Math.PI);
+    });
+    g.fillStyle = "#000";
+    g.fill();
+    g.font = "11px sans-serif";
+    g.textAlign = "right";
+    h.sets.forEach(function (name, s) {
+      g.fillText(name.length > 30 ? name.slice(0, 29) + "\u2026" : name, left - 6, top + s * ch + 11);
+    });
+    g.textAlign = "left";
     if (cw >= 10) {
       for (var r = 0; r < columns; r++) {
         var name = data.rankings[r].name;
-        var t = element("text", {x: 0, y: 0, "class": "heat-label",
-                                 transform: "translate(" + (left + r * cw + cw / 2 + 4) + " " + (top - 4) + ") rotate(-60)"}, svg);
-        t.textContent = name.length > 18 ? name.slice(0, 17) + "\u2026" : name;
+        g.save();
+        g.translate(left + r * cw + cw / 2 + 4, top - 4);
+        g.rotate(-Math.PI / 3);
+        g.fillText(name.length > 18 ? name.slice(0, 17) + "\u2026" : name, 0, 0);
+        g.restore();
       }
     }
     // The legend: five shades with their estimates, untested, the mark.
     var ly = top + sets * ch + 20;
+    function swatch(x, colour, text) {
+      g.fillStyle = colour;
+      g.fillRect(x, ly, 16, 12);
+      g.strokeStyle = "#999";
+      g.strokeRect(x + 0.5, ly + 0.5, 15, 11);
+      g.fillStyle = "#000";
+      g.fillText(text, x + 20, ly + 10);
+    }
     [-1, -0.5, 0, 0.5, 1].forEach(function (f, j) {
-      element("rect", {x: left + j * 60, y: ly, width: 16, height: 12, fill: shade(f * biggest, biggest), stroke: "#999"}, svg);
-      element("text", {x: left + j * 60 + 20, y: ly + 10, "class": "heat-label"}, svg).textContent = (f * biggest).toPrecision(2);
+      swatch(left + j * 60, shade(f * biggest, biggest), (f * biggest).toPrecision(2));
     });
-    element("rect", {x: left + 300, y: ly, width: 16, height: 12, fill: "#e4e4e4", stroke: "#999"}, svg);
-    element("text", {x: left + 320, y: ly + 10, "class": "heat-label"}, svg).textContent = "not tested";
-    element("circle", {cx: left + 400, cy: ly + 6, r: 3, "class": "cell-mark"}, svg);
-    element("text", {x: left + 408, y: ly + 10, "class": "heat-label"}, svg).textContent = "FDR < 0.05";
-    element("text", {x: left, y: ly + 34, "class": "heat-label"}, svg).textContent =
-      "Estimate; columns: rankings" + (cw >= 10 ? "" : " (hover for names)");
+    swatch(left + 300, "#e4e4e4", "not tested");
+    g.beginPath();
+    g.arc(left + 400, ly + 6, 3, 0, 2 * Math.PI);
+    g.fill();
+    g.fillText("FDR < 0.05", left + 408, ly + 10);
+    g.fillText("Estimate; columns: rankings" + (cw >= 10 ? "" : " (hover for names)"), left, ly + 34);
+
     var info = document.getElementById("heat-info");
     function cellAt(event) {
-      var c = event.target.getAttribute && event.target.getAttribute("data-c");
-      return c === null || c === undefined ? -1 : Number(c);
+      var box = canvas.getBoundingClientRect();
+      var x = (event.clientX - box.left) * width / box.width - left, y = (event.clientY - box.top) * height / box.height - top;
+      var r = Math.floor(x / cw), s = Math.floor(y / ch);
+      return r < 0 || r >= columns || s < 0 || s >= sets ? -1 : s * columns + r;
     }
-    svg.addEventListener("mousemove", function (event) {
+    canvas.addEventListener("mousemove", function (event) {
       var c = cellAt(event);
       if (c < 0) return;
       var k = h.cells[c], name = h.sets[Math.floor(c / columns)], ranking = data.rankings[c % columns].name;
       info.textContent = name + " in " + ranking + (k < 0 ? ": not tested" :
-        ": estimate " + rows[k][estimate] + ", FDR " + rows[k][fdr]);
+        ": estimate " + row(k)[estimate] + ", FDR " + row(k)[fdr]);
     });
-    svg.addEventListener("click", function (event) {
+    canvas.addEventListener("click", function (event) {
       var c = cellAt(event);
       if (c < 0) return;
       var k = h.cells[c];
@@ -319,7 +349,7 @@ const char* const page_script = R"js(<script>
       var target = k >= 0 && document.getElementById("set-" + (k + 1)) || document.getElementById("table");
       target.scrollIntoView();
     });
-    document.getElementById("heat").appendChild(svg);
+    document.getElementById("heat").appendChild(canvas);
   }
 })();
 </script>

@@ -220,16 +220,25 @@ PAGE_CHECK = r"""(() => {
   return out;
 })()"""
 
-# With --lists: the heatmap's cells against its data, and a click on the
-# first cell of a set that has a record.
+# With --lists: the heatmap's pixels at every cell (the shade at its top
+# left, the mark at its centre), then a click on the cell of the first set
+# in the last ranking shown.
 HEAT_CHECK = r"""(() => {
   const h = JSON.parse(document.getElementById("heat-data").textContent);
-  const rects = document.querySelectorAll("#heat rect.cell");
-  const out = {sets: h.sets.length, rankings: h.rankings, cells: rects.length,
-               tested: h.cells.filter(k => k >= 0).length,
-               marks: document.querySelectorAll("#heat circle.cell-mark").length - 1};
+  const canvas = document.querySelector("#heat canvas");
+  const d = canvas.dataset, left = +d.left, top = +d.top, cw = +d.cw, ch = +d.ch;
+  const pixels = canvas.getContext("2d").getImageData(0, 0, canvas.width, canvas.height).data;
+  const at = (x, y) => Array.from(pixels.slice((y * canvas.width + x) * 4, (y * canvas.width + x) * 4 + 3));
+  const out = {sets: h.sets.length, rankings: h.rankings, cells: h.cells, shade: [], centre: []};
+  h.cells.forEach((k, c) => {
+    const x = left + (c % h.rankings) * cw, y = top + Math.floor(c / h.rankings) * ch;
+    out.shade.push(at(x, y + 1));
+    out.centre.push(at(x + Math.floor((cw - (cw > 4 ? 1 : 0)) / 2), y + 6));
+  });
   const c = h.cells.findIndex((k, i) => k >= 0 && i % h.rankings === h.rankings - 1);
-  rects[c].dispatchEvent(new MouseEvent("click", {bubbles: true}));
+  const box = canvas.getBoundingClientRect();
+  canvas.dispatchEvent(new MouseEvent("click", {bubbles: true,
+    clientX: box.left + left + (c % h.rankings) * cw + 1, clientY: box.top + top + Math.floor(c / h.rankings) * ch + 2}));
   out.clicked_ranking = c % h.rankings;
   out.shown_ranking = window.quorinShown.ranking();
   out.rows = document.getElementById("results").tBodies[0].rows.length;
@@ -237,6 +246,31 @@ HEAT_CHECK = r"""(() => {
                          .map(d => Number(d.getAttribute("data-ranking")));
   return out;
 })()"""
+
+
+def expected_shade(value, top):
+    """The heatmap's colour of an estimate, as the page makes it."""
+    t = round(min(1, abs(value) / top) * 32) / 32 if top > 0 else 0
+    end = (213, 94, 0) if value >= 0 else (0, 114, 178)
+    return [255 + (c - 255) * t for c in end]
+
+
+def heat_faults(heat, table_lines):
+    """Cells whose pixels do not show their record: its shade, untested
+    grey, the mark where FDR < 0.05."""
+    head = table_lines[0].split("\t")
+    rows = [line.split("\t") for line in table_lines[1:]]
+    est, fdr = head.index("Estimate"), head.index("FDR")
+    top = max([abs(float(rows[k][est])) for k in heat["cells"] if k >= 0] + [0])
+    faults = []
+    for c, k in enumerate(heat["cells"]):
+        want = [228] * 3 if k < 0 else expected_shade(float(rows[k][est]), top)
+        if any(abs(a - b) > 1 for a, b in zip(heat["shade"][c], want)):
+            faults.append("cell %d: %s, not %s" % (c, heat["shade"][c], want))
+        marked = max(heat["centre"][c]) < 90
+        if marked != (k >= 0 and float(rows[k][fdr]) < 0.05):
+            faults.append("cell %d: marked %s, FDR %s" % (c, marked, rows[k][fdr] if k >= 0 else "untested"))
+    return faults
 
 
 def number(text):
@@ -333,8 +367,11 @@ def check_report(browser, quorin, args, work, filter_text, errors, screenshot=No
         fail("a set name ran as script")
     if lists:
         heat = browser.evaluate(HEAT_CHECK)
-        if heat["cells"] != heat["sets"] * heat["rankings"] or heat["sets"] == 0:
-            fail("heatmap of %d cells for %d sets x %d rankings" % (heat["cells"], heat["sets"], heat["rankings"]))
+        if len(heat["cells"]) != heat["sets"] * heat["rankings"] or heat["sets"] == 0:
+            fail("heatmap of %d cells for %d sets x %d rankings" % (len(heat["cells"]), heat["sets"], heat["rankings"]))
+        faults = heat_faults(heat, table_lines)
+        if faults:
+            fail("%d heatmap cells wrong: %s" % (len(faults), faults[:3]))
         ranking_name = browser.evaluate('document.getElementById("ranking-name").textContent')
         in_ranking = sum(1 for line in table_lines[1:] if line.split("\t")[0] == ranking_name)
         if heat["shown_ranking"] != heat["clicked_ranking"] or heat["rows"] != in_ranking or \
