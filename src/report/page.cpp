@@ -202,6 +202,7 @@ static std::string many_rankings(const report_run& run, const std::vector<struct
                "</td><td>" + std::to_string(rows[k].up) + "</td><td>" +
                std::to_string(rows[k].significant - rows[k].up) + "</td></tr>\n";
     out += "</tbody></table>\n</section>\n";
+    if (h.sets.empty()) return out;
     out += "<script type=\"application/json\" id=\"heat-data\">{\"sets\":[";
     for (std::size_t k = 0; k < h.sets.size(); ++k) out += (k ? "," : "") + json_string(h.sets[k]);
     out += "],\"rankings\":" + std::to_string(h.rankings) + ",\"cells\":[";

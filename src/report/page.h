@@ -31,7 +31,7 @@ constexpr std::size_t report_max_panels = 50;
 // first set of every ranking before the second of any, while the panels
 // take fewer than report_list_panel_bytes in all.
 constexpr std::size_t report_list_panels = 3;
-constexpr std::size_t report_list_panel_bytes = 1000000;
+constexpr std::size_t report_list_panel_bytes = 600000;
 
 // The whole page for the tested sets in table order (after the FDR is set):
 // header, methods, warnings, overview plot (with --lists: a heatmap of

@@ -573,4 +573,9 @@ TEST(ReportPage, ManyRankingsOnePage) {
     EXPECT_NE(page.find("{\"name\":\"second\\u003ci\\u003e\",\"from\":3,\"count\":2}"), std::string::npos);
     EXPECT_NE(page.find("\"cells\":[0,4,-1,1,3,-1]"), std::string::npos);
     EXPECT_EQ(page.find("id=\"overview\""), std::string::npos);
+    // Nothing significant: no heatmap, and no data for one.
+    for (struct fstat& s : sets) s.fdr = 0.5;
+    std::string none = report_page(run, sets);
+    EXPECT_NE(none.find("the heatmap is empty"), std::string::npos);
+    EXPECT_EQ(count(none, "<script"), 2u);
 }
