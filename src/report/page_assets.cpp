@@ -252,7 +252,8 @@ const char* const page_script = R"js(<script>
     var estimate = head.indexOf("Estimate"), fdr = head.indexOf("FDR");
     var sets = h.sets.length, columns = h.rankings;
     var cw = Math.max(3, Math.min(18, Math.floor(760 / columns))), ch = 14;
-    var left = 190, top = cw >= 10 ? 110 : 16, width = left + columns * cw + 10, height = top + sets * ch + 60;
+    var left = 190, top = cw >= 10 ? 110 : 16, height = top + sets * ch + 60;
+    var width = Math.max(left + columns * cw + 10, left + 490);  // the legend's width at least
     var biggest = 0, values = h.cells.map(function (k) {
       var v = k >= 0 ? Number(row(k)[estimate]) : NaN;
       if (isFinite(v)) biggest = Math.max(biggest, Math.abs(v));

@@ -441,7 +441,7 @@ def write_rankings(work, examples, rankings, sets, tag):
                     continue
                 fields[3] = "%s_%d; %s" % (name, c, rest)
                 f.write("\t".join(fields))
-    return ["-s", out, "--lists", matrix]
+    return ["-s", os.path.basename(out), "--lists", os.path.basename(matrix)]  # quorin runs in work
 
 
 def write_hostile(work):
