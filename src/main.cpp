@@ -98,8 +98,16 @@ int main(int argc, char** argv) {
                        : quorin::read_gene_list(files.gene_list, o, list));
     std::vector<std::string> warnings = quorin::reading_warnings(sets, list, o);
     check(quorin::strict_error(warnings, o));
-    if (!o.quiet) say_all(warnings);
-    if (o.verbose) say_all(quorin::reading_notes(sets, list, o));
+    if (o.quiet) warnings.clear();
+    say_all(warnings);
+    // What the run says on standard error, also for the report.
+    std::vector<std::string> notes = c.warnings;
+    notes.insert(notes.end(), warnings.begin(), warnings.end());
+    if (o.verbose) {
+        std::vector<std::string> read = quorin::reading_notes(sets, list, o);
+        say_all(read);
+        notes.insert(notes.end(), read.begin(), read.end());
+    }
     // With -o, each record goes to standard output as it is finished.
     std::function<void(const struct fstat&)> stream;
     if (!o.mute) {
@@ -108,13 +116,17 @@ int main(int argc, char** argv) {
     }
     quorin::analysis a;
     check(quorin::analyse(sets, list, o, a, stream));
-    if (o.verbose) say_all(quorin::testing_notes(sets, a, o));
+    if (o.verbose) {
+        std::vector<std::string> tested = quorin::testing_notes(sets, a, o);
+        say_all(tested);
+        notes.insert(notes.end(), tested.begin(), tested.end());
+    }
     check(o.mute ? quorin::print_table(a, list, o) : quorin::write_table(files.output, a, list, o));
     if (o.dump) check(quorin::write_detail(files.outdata, a, list, o));
     if (o.gene_table) check(quorin::write_genes(files.genes, a, list, o));
     if (!o.report_file.empty())
         check(quorin::write_report(o.report_file, a, sets, list, o, std::vector<std::string>(argv, argv + argc),
-                                   files.output, files.outdata));
+                                   files.output, files.outdata, notes));
     // Progress lines go to standard output too; a lost one is a failed run.
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         end_with(run_error{"Sorry, couldn't write standard output", {}, nullptr, true, {}});

@@ -107,9 +107,11 @@ run_error print_table(const analysis& a, const rankings& list, const run_options
 run_error write_detail(const std::string& path, const analysis& a, const rankings& list, const run_options& o);
 // --genes: one row per paired gene of every tested set (analysed with o.gene_table).
 run_error write_genes(const std::string& path, const analysis& a, const rankings& list, const run_options& o);
+// notes: the run's warnings and --verbose lines, shown above the plots.
 run_error write_report(const std::string& path, const analysis& a, const gene_sets& sets, const rankings& list,
                        const run_options& o, const std::vector<std::string>& command,
-                       const std::string& output_file, const std::string& detail_file);
+                       const std::string& output_file, const std::string& detail_file,
+                       const std::vector<std::string>& notes = {});
 
 // What may make a run wrong though it completes, known once both inputs are
 // read: "warning: ..." lines that the command prints on standard error unless

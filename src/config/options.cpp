@@ -122,8 +122,6 @@ static void check_input_files(const run_options& o, const std::string& lists_fil
     }
     if (o.many_lists) {
         if (files.gene_list_given) fail("wrong input files: --lists replaces -i; give one of them");
-        // The report's plots and table show one ranking.
-        if (!o.report_file.empty()) fail("wrong --report: a report covers one ranking, not --lists");
         files.gene_list = lists_file;
     }
     if (files.gene_set == "-" && files.gene_list == "-")

@@ -231,7 +231,8 @@ run_error write_genes(const std::string& path, const analysis& a, const rankings
 
 run_error write_report(const std::string& path, const analysis& a, const gene_sets& sets, const rankings& list,
                        const run_options& o, const std::vector<std::string>& command,
-                       const std::string& output_file, const std::string& detail_file) {
+                       const std::string& output_file, const std::string& detail_file,
+                       const std::vector<std::string>& notes) {
     return guarded([&] {
         report_run run;
         run.args = command;
@@ -245,6 +246,8 @@ run_error write_report(const std::string& path, const analysis& a, const gene_se
         run.list_lines = static_cast<long long>(list.counts.lines);
         run.date = run_date();
         run.options = o;
+        run.notes = notes;
+        run.rankings = &list.matrix;
         save_report(path, run, a.records);
     });
 }

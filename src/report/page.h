@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/records.h"
+#include "common/tables.h"
 #include "config/run_options.h"
 
 // What the report's header says about the run.
@@ -16,14 +17,27 @@ struct report_run {
     long long set_lines = -1, list_lines = -1;
     std::string date;               // of the run, UTC
     run_options options;
+    // Every warning and --verbose diagnostic of the run, as the command
+    // prints them; the page shows them above the plots.
+    std::vector<std::string> notes;
+    // The rankings tested: their names, and each gene's place in the whole
+    // list for the panels. Without them the panels leave the places out.
+    const score_matrix* rankings = nullptr;
 };
 
 // Sets of the detail selection that get a panel at most.
 constexpr std::size_t report_max_panels = 50;
+// With --lists: panels for at most this many sets of each ranking, the
+// first set of every ranking before the second of any, while the panels
+// take fewer than report_list_panel_bytes in all.
+constexpr std::size_t report_list_panels = 3;
+constexpr std::size_t report_list_panel_bytes = 600000;
 
 // The whole page for the tested sets in table order (after the FDR is set):
-// header, overview plot, result table, one panel per set with FDR below 0.05
-// (the first report_max_panels of them). Needs nothing from outside the file.
+// header, methods, warnings, overview plot (with --lists: a heatmap of
+// sets x rankings and a summary per ranking), the result table as the
+// table file holds it, one panel per set with FDR below 0.05 (the first
+// report_max_panels of them). Needs nothing from outside the file.
 std::string report_page(const report_run& run, const std::vector<struct fstat>& sets);
 
 // The command line as one could type it again: words with blanks or shell

@@ -49,6 +49,8 @@ axis nice_axis(const std::vector<double>& values, bool with_zero) {
     long double first = std::floor(lo / step), last = std::ceil(hi / step);
     for (long double k = first; k <= last && a.ticks.size() < 20; ++k) {
         double t = static_cast<double>(k * step);
+        // k is -0 when the range starts just below 0: the tick is 0, not "-0".
+        if (t == 0) t = 0;
         if (std::isfinite(t)) a.ticks.push_back(t);
     }
     // The ends: the outer ticks, or the values where rounding put a tick
@@ -119,26 +121,38 @@ void svg_circle(std::string& out, double x, double y, double r, std::string_view
     out += "</title></circle>\n";
 }
 
-void draw_axes(std::string& out, const frame& f, std::string_view x_title, std::string_view y_title) {
-    double bottom = f.top + f.height, right = f.left + f.width;
+void draw_x_axis(std::string& out, const frame& f, std::string_view title) {
+    double bottom = f.top + f.height;
     for (double t : f.x.ticks) {
         double x = frame_x(f, t);
         svg_line(out, x, f.top, x, bottom, "grid");
         svg_line(out, x, bottom, x, bottom + 5, "tick");
         svg_text(out, x, bottom + 18, num(t), "middle", "tick-label");
     }
+    svg_text(out, f.left + f.width / 2, bottom + 38, title, "middle", "axis-title");
+}
+
+void draw_y_axis(std::string& out, const frame& f, std::string_view title) {
     for (double t : f.y.ticks) {
         double y = frame_y(f, t);
-        svg_line(out, f.left, y, right, y, "grid");
+        svg_line(out, f.left, y, f.left + f.width, y, "grid");
         svg_line(out, f.left - 5, y, f.left, y, "tick");
         svg_text(out, f.left - 8, y + 4, num(t), "end", "tick-label");
     }
-    out += "<rect x=\"" + px(f.left) + "\" y=\"" + px(f.top) + "\" width=\"" + px(f.width) + "\" height=\"" +
-           px(f.height) + "\" class=\"frame\"/>\n";
-    svg_text(out, f.left + f.width / 2, bottom + 38, x_title, "middle", "axis-title");
     double mid = f.top + f.height / 2;
     out += "<text x=\"0\" y=\"0\" text-anchor=\"middle\" class=\"axis-title\" transform=\"translate(" +
-           px(f.left - 46) + ' ' + px(mid) + ") rotate(-90)\">" + html_text(y_title) + "</text>\n";
+           px(f.left - 46) + ' ' + px(mid) + ") rotate(-90)\">" + html_text(title) + "</text>\n";
+}
+
+void draw_frame(std::string& out, const frame& f) {
+    out += "<rect x=\"" + px(f.left) + "\" y=\"" + px(f.top) + "\" width=\"" + px(f.width) + "\" height=\"" +
+           px(f.height) + "\" class=\"frame\"/>\n";
+}
+
+void draw_axes(std::string& out, const frame& f, std::string_view x_title, std::string_view y_title) {
+    draw_x_axis(out, f, x_title);
+    draw_y_axis(out, f, y_title);
+    draw_frame(out, f);
 }
 
 std::string short_name(std::string_view name, std::size_t max_bytes) {

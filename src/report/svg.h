@@ -48,6 +48,10 @@ extern const char* const tip_break;
 
 // Grid lines, ticks with their values, and the two axis titles.
 void draw_axes(std::string& out, const frame& f, std::string_view x_title, std::string_view y_title);
+// The parts of draw_axes, for charts that stack frames on one x axis.
+void draw_x_axis(std::string& out, const frame& f, std::string_view title);
+void draw_y_axis(std::string& out, const frame& f, std::string_view title);
+void draw_frame(std::string& out, const frame& f);
 
 // At most max_bytes of a name, cut at a character boundary, with "…" when cut.
 std::string short_name(std::string_view name, std::size_t max_bytes);

@@ -19,10 +19,22 @@ std::string result_fields(const struct fstat& s, const run_options& o, const std
            '\t' + num(s.estimate, o.digits) + '\t' + drawn + num(s.p_value, o.digits);
 }
 
+std::string result_line(const struct fstat& s, const run_options& o, const std::vector<std::string>& rankings) {
+    return result_fields(s, o, rankings) + '\t' + num(s.fdr, o.digits);
+}
+
 void write_table(std::FILE* f, const std::vector<struct fstat>& records, const run_options& o,
                  const std::vector<std::string>& rankings) {
     write_line(f, result_header(o) + "\tFDR");
-    for (const struct fstat& s : records) write_line(f, result_fields(s, o, rankings) + '\t' + num(s.fdr, o.digits));
+    for (const struct fstat& s : records) write_line(f, result_line(s, o, rankings));
+}
+
+std::string table_text(const std::vector<struct fstat>& records, const run_options& o,
+                       const std::vector<std::string>& rankings) {
+    std::string text = result_header(o) + "\tFDR\n";
+    text.reserve(records.size() * 72 + text.size());
+    for (const struct fstat& s : records) text += result_line(s, o, rankings) + '\n';
+    return text;
 }
 
 void print_result(const std::vector<struct fstat>& records, const run_options& o,

@@ -11,10 +11,16 @@
 // rankings of --lists.
 std::string result_header(const run_options& o);
 std::string result_fields(const struct fstat& s, const run_options& o, const std::vector<std::string>& rankings);
+// A whole line of the table, FDR included, without the line break.
+std::string result_line(const struct fstat& s, const run_options& o, const std::vector<std::string>& rankings);
 
 // Writes the table of records whose FDR is set, into the stream's buffer.
 void write_table(std::FILE* f, const std::vector<struct fstat>& records, const run_options& o,
                  const std::vector<std::string>& rankings);
+
+// The table as text, exactly the bytes write_table writes (the report's copy).
+std::string table_text(const std::vector<struct fstat>& records, const run_options& o,
+                       const std::vector<std::string>& rankings);
 
 // Writes the table to standard output.
 void print_result(const std::vector<struct fstat>& records, const run_options& o,

@@ -1,22 +1,42 @@
 #include <gtest/gtest.h>
 
+#include <libdeflate.h>
+
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "common/records.h"
 #include "error_of.h"
 #include "report/escape.h"
+#include "report/methods.h"
 #include "report/overview.h"
+#include "report/packed.h"
 #include "report/page.h"
 #include "report/panel.h"
+#include "report/rankings.h"
 #include "report/svg.h"
+#include "results/table.h"
 
 static std::size_t count(const std::string& text, const std::string& piece) {
     std::size_t n = 0;
     for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+    return n;
+}
+
+// Genes drawn in a scatter: one "h0" each, the white centre of a ring aside.
+static std::size_t dots(const std::string& html) {
+    std::size_t n = 0;
+    for (std::size_t at = html.find("<path class=\"dot "); at != std::string::npos;
+         at = html.find("<path class=\"dot ", at + 1)) {
+        std::string path = html.substr(at, html.find("/>", at) - at);
+        if (path.find("dot hole") == std::string::npos) n += count(path, "h0");
+    }
     return n;
 }
 
@@ -223,8 +243,8 @@ TEST(ReportPanel, GenesFollowTheDirectionByHalves) {
 
 TEST(ReportPanel, EveryGeneDrawnUpToTheCap) {
     struct fstat s = with_genes("P<&>", 25);
-    std::string html = set_panel(s, 3);
-    EXPECT_EQ(count(html, "h0"), 25u);
+    std::string html = set_panel(s, 3, panel_view());
+    EXPECT_EQ(dots(html), 25u);
     EXPECT_EQ(count(html, "class=\"top-gene\""), 10u);
     EXPECT_EQ(count(html, "<tr><td>"), 10u);
     EXPECT_NE(html.find("<tr><td>1</td><td>G0</td>"), std::string::npos);  // largest weight first
@@ -233,13 +253,48 @@ TEST(ReportPanel, EveryGeneDrawnUpToTheCap) {
     EXPECT_EQ(html.find("P<&>"), std::string::npos);
     EXPECT_EQ(html.find("not drawn"), std::string::npos);
 
-    std::string big = set_panel(with_genes("BIG", panel_max_genes + 7), 1);
-    EXPECT_EQ(count(big, "h0"), panel_max_genes);
+    std::string big = set_panel(with_genes("BIG", panel_max_genes + 7), 1, panel_view());
+    EXPECT_EQ(dots(big), panel_max_genes);
     EXPECT_NE(big.find("the 7 genes of smallest weight are not drawn"), std::string::npos);
 
     // Fewer than ten genes, and a record without detail.
-    EXPECT_EQ(count(set_panel(with_genes("SMALL", 3), 1), "<tr><td>"), 3u);
-    EXPECT_EQ(count(set_panel(tested("EMPTY", 1, 0.01, 0.01), 1), "h0"), 0u);
+    EXPECT_EQ(count(set_panel(with_genes("SMALL", 3), 1, panel_view()), "<tr><td>"), 3u);
+    EXPECT_EQ(dots(set_panel(tested("EMPTY", 1, 0.01, 0.01), 1, panel_view())), 0u);
+}
+
+// The result table a page carries: its base64 unpacked and gunzipped.
+static std::string unpacked(const std::string& text) {
+    std::string bytes;
+    unsigned bits = 0, held = 0;
+    for (char c : text) {
+        const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        const char* at = std::strchr(digits, c);
+        if (c == '=' || !at) break;
+        held = held << 6 | static_cast<unsigned>(at - digits);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            bytes += static_cast<char>(held >> bits & 255);
+        }
+    }
+    // The gzip trailer ends with the size of the text (mod 2^32).
+    std::size_t n = bytes.size() < 4 ? 0 : static_cast<unsigned char>(bytes[bytes.size() - 4]) |
+                                             static_cast<unsigned char>(bytes[bytes.size() - 3]) << 8 |
+                                             static_cast<unsigned char>(bytes[bytes.size() - 2]) << 16 |
+                                             static_cast<std::size_t>(static_cast<unsigned char>(bytes.back())) << 24;
+    std::string out(n, '\0');
+    libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+    std::size_t size = 0;
+    libdeflate_result r = libdeflate_gzip_decompress(d, bytes.data(), bytes.size(), out.data(), out.size(), &size);
+    libdeflate_free_decompressor(d);
+    EXPECT_EQ(r, LIBDEFLATE_SUCCESS);
+    out.resize(size);
+    return out;
+}
+
+static std::string page_table(const std::string& page) {
+    std::size_t from = page.find("\"table\":\"") + 9;
+    return unpacked(page.substr(from, page.find('"', from) - from));
 }
 
 static report_run sample_run() {
@@ -273,10 +328,8 @@ TEST(ReportPage, HostileNamesCannotBreakThePage) {
     EXPECT_EQ(count(page, "<img"), 0u);
     EXPECT_EQ(count(page, "<!--"), 0u);
     EXPECT_EQ(valid_utf8(page), page);
-    // Every name reaches the table's data, escaped.
-    EXPECT_NE(page.find("\"\\u003c/script\\u003e\\u003cscript\\u003ealert(1)\\u003c/script\\u003e\""),
-              std::string::npos);
-    EXPECT_NE(page.find("\"\\u2028line\""), std::string::npos);
+    // Every name reaches the table's data, packed.
+    EXPECT_EQ(page_table(page), table_text(sets, run_options(), {}));
 }
 
 TEST(ReportPage, HeaderTableAndPanelSelection) {
@@ -293,7 +346,6 @@ TEST(ReportPage, HeaderTableAndPanelSelection) {
     EXPECT_NE(page.find("<code>my sets.bed</code>: 3 gene sets"), std::string::npos);
     EXPECT_NE(page.find(": 100 genes</td>"), std::string::npos);
     EXPECT_NE(page.find("2026-01-02 03:04:05 UTC"), std::string::npos);
-    EXPECT_EQ(count(page, "\n[\""), 53u);  // JSON rows after the first
     // Line counts appear once the readers give them.
     report_run counted = sample_run();
     counted.set_lines = 300;
@@ -321,4 +373,212 @@ TEST(ReportPageError, UnwritablePathEndsTheRun) {
     run_error e = error_of([] { save_report("/nonexistent-folder/report.html", sample_run(), {}); });
     EXPECT_EQ(e.text(), "Sorry, couldn't open /nonexistent-folder/report.html");
     EXPECT_TRUE(e.on_stderr);
+}
+
+TEST(ReportAxis, NoNegativeZeroTick) {
+    // A range that starts at -0 (a score of 0 with its sign reversed by -r)
+    // makes the first multiple of the step -0.
+    for (const auto& values : std::vector<std::vector<double>>{{-0.0, 4}, {-0.0, 0.5}, {-0.0, 1e-300}, {-3, -0.0}}) {
+        for (double t : nice_axis(values, true).ticks) EXPECT_FALSE(t == 0 && std::signbit(t)) << values[0];
+        for (double t : nice_axis(values, false).ticks) EXPECT_FALSE(t == 0 && std::signbit(t)) << values[0];
+    }
+}
+
+TEST(ReportPacked, Base64OfTheStandardVectors) {
+    const char* cases[][2] = {{"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="},
+                              {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}, {"\xFF\xFE", "//4="}};
+    for (auto& c : cases) EXPECT_EQ(base64(c[0]), c[1]);
+    std::string bytes(70000, '\0');
+    for (std::size_t k = 0; k < bytes.size(); ++k) bytes[k] = static_cast<char>(k * 7919 % 251);
+    EXPECT_TRUE(unpacked(gzip_base64(bytes)) == bytes);
+}
+
+// The page's table is the table file: the same text as write_table writes,
+// for every column the options add.
+TEST(ReportTable, PageCarriesTheTableFileByteForByte) {
+    std::vector<struct fstat> sets = {tested("A", 5.123456789, 1.23456789e-7, 2.5e-6), tested("B", -1, 0.3, 0.6, '-')};
+    sets[0].size = 12;
+    sets[0].permutations = 999;
+    sets[1].exact = true;
+    sets[1].permutations = 24;
+    struct setting { bool size; long long perms; int digits; };
+    for (setting c : {setting{false, 0, 6}, setting{true, 0, 3}, setting{false, 1000, 17}}) {
+        report_run run = sample_run();
+        run.options.size_column = c.size;
+        run.options.permutations = c.perms;
+        run.options.digits = c.digits;
+        char* text = nullptr;
+        std::size_t size = 0;
+        std::FILE* f = open_memstream(&text, &size);
+        write_table(f, sets, run.options, {});
+        std::fclose(f);
+        std::string file(text, size);
+        std::free(text);
+        std::string page = report_page(run, sets);
+        EXPECT_EQ(table_text(sets, run.options, {}), file);
+        EXPECT_EQ(page_table(page), file);
+        std::string heads;
+        for (std::size_t at = page.find("<th>", page.find("id=\"results\"")); at != std::string::npos && at < page.find("</thead>", page.find("id=\"results\""));
+             at = page.find("<th>", at + 1))
+            heads += (heads.empty() ? "" : "\t") + page.substr(at + 4, page.find("</th>", at) - at - 4);
+        EXPECT_EQ(heads + "\n", file.substr(0, file.find('\n') + 1));
+    }
+}
+
+// Positions against their definition: 1 + the genes of the ranking with a
+// larger score, on random columns with ties and absent genes.
+TEST(ReportPositions, RankInTheWholeListAgreesWithCounting) {
+    std::mt19937 rng(5);
+    for (int round = 0; round < 200; ++round) {
+        score_matrix m;
+        std::size_t genes = 1 + rng() % 60, rankings = 1 + rng() % 3;
+        m.names.resize(rankings);
+        m.genes.resize(genes);
+        for (std::size_t k = 0; k < genes * rankings; ++k) {
+            m.values.push_back(static_cast<double>(static_cast<int>(rng() % 9) - 4) / (1 + rng() % 2));
+            m.present.push_back(rng() % 5 != 0);
+        }
+        for (std::size_t r = 0; r < rankings; ++r) {
+            std::size_t length = 0, want_length = 0;
+            std::vector<int> got = list_positions(m, r, length);
+            for (std::size_t g = 0; g < genes; ++g) {
+                want_length += m.present[r * genes + g];
+                int want = 0;
+                if (m.present[r * genes + g]) {
+                    want = 1;
+                    for (std::size_t h = 0; h < genes; ++h)
+                        want += m.present[r * genes + h] && m.values[r * genes + h] > m.values[r * genes + g];
+                }
+                EXPECT_EQ(got[g], want);
+            }
+            EXPECT_EQ(length, want_length);
+        }
+    }
+}
+
+TEST(ReportPanel, ConcordanceRisesForFollowersFallsForOpponentsEndsAtZero) {
+    struct fstat s = with_genes("S", 20);  // set rank k + 1 at list position k + 1
+    std::vector<int> up, down, at;
+    for (int k = 0; k < 20; ++k) {
+        up.push_back(k + 1);
+        down.push_back(20 - k);
+    }
+    std::vector<double> rising = running_concordance(s.data, up, at);
+    ASSERT_EQ(at.size(), 20u);
+    EXPECT_GT(*std::max_element(rising.begin(), rising.end()), 0.3);
+    EXPECT_NEAR(rising.back(), 0, 1e-12);
+    std::vector<double> falling = running_concordance(s.data, down, at);
+    EXPECT_LT(*std::min_element(falling.begin(), falling.end()), -0.3);
+    EXPECT_NEAR(falling.back(), 0, 1e-12);
+    // Shared positions count once; unknown ones (0) not at all.
+    std::vector<int> shared(20, 3);
+    shared[0] = 0;
+    EXPECT_EQ(running_concordance(s.data, shared, at).size(), 1u);
+}
+
+TEST(ReportPanel, ListRankIsThePositionInTheWholeList) {
+    struct fstat s = with_genes("S", 3);
+    panel_view v;
+    v.position = {101, 2002, 3003};
+    v.list_length = 5000;
+    std::string html = set_panel(s, 1, v);
+    EXPECT_NE(html.find("<td>1</td><td>101</td>"), std::string::npos);  // set rank, list rank
+    EXPECT_NE(html.find("whole list of 5000 genes"), std::string::npos);
+    EXPECT_EQ(count(html, "<svg"), 2u);
+}
+
+TEST(ReportMethods, SaysWhatTheRunDid) {
+    struct row { const char* option; const char* phrase; };
+    auto with = [](const char* option) {
+        run_options o;
+        std::string x = option;
+        if (x == "-p") o.auto_p = true;
+        if (x == "-r 23") o.adj_method = "23";
+        if (x == "-w 2") set_wt_method(o, "2");
+        if (x == "--fdr=bh") o.fdr_kind = fdr_method::bh;
+        if (x == "--min-size=5") o.min_size = 5;
+        if (x == "--permutations") o.permutations = 1000, o.seed = 42;
+        if (x == "-g -1000") o.tscore = -1000;
+        return o;
+    };
+    const row rows[] = {
+        {"", "PP 0.5 (a linear fall)"},
+        {"", "Set and list scores were used as given."},
+        {"", "taken from the normal approximation"},
+        {"", "without the running minimum"},
+        {"", "quorin " QUORIN_VERSION},
+        {"-p", "PP 0.8, 0.65, 0.5, 0.35 or 0.2"},
+        {"-r 23", "Set scores were taken as absolute values and list scores reversed in sign."},
+        {"-w 2", "a weight from the magnitude of its list score"},
+        {"--fdr=bh", "Benjamini\xE2\x80\x93Hochberg step-up values"},
+        {"--min-size=5", "at least 5 paired genes"},
+        {"--permutations", "up to 1000 random permutations"},
+        {"--permutations", "seed 42"},
+        {"-g -1000", "scored below -1000 were dropped"},
+    };
+    for (const row& r : rows) EXPECT_NE(methods_text(with(r.option), 1).find(r.phrase), std::string::npos) << r.option << ": " << r.phrase;
+    EXPECT_NE(methods_text(run_options(), 7).find("each of 7 ranked gene lists"), std::string::npos);
+    EXPECT_NE(methods_text(run_options(), 7).find("of each ranking separately"), std::string::npos);
+}
+
+TEST(ReportPage, WarningsAboveThePlotsAndNoEmptyPlot) {
+    report_run run = sample_run();
+    run.notes = {"warning: no gene of any set is in the gene list <b>"};
+    std::string page = report_page(run, {});
+    EXPECT_LT(page.find("warning: no gene of any set is in the gene list &lt;b&gt;"), page.find("id=\"overview\""));
+    EXPECT_NE(page.find("No set was tested, so there is nothing to plot"), std::string::npos);
+    EXPECT_EQ(page.find("<svg"), std::string::npos);
+    EXPECT_EQ(report_page(sample_run(), {tested("A", 1, 0.5, 0.5)}).find("id=\"warnings\""), std::string::npos);
+}
+
+// Three rankings: set S significant in two, T in one, U in none.
+static std::vector<struct fstat> three_rankings() {
+    std::vector<struct fstat> r = {tested("S", 4, 1e-4, 0.001), tested("T", -1, 0.2, 0.3), tested("U", 0, 0.9, 0.9),
+                                   tested("T", -6, 1e-6, 1e-5, '-'), tested("S", 3, 1e-3, 0.01),
+                                   tested("U", 0.1, 0.8, 0.8)};
+    for (std::size_t k = 0; k < r.size(); ++k) r[k].list = k / 3 + (k >= 3 ? 0 : 0);
+    r[3].list = r[4].list = 1;
+    r[5].list = 2;
+    return r;
+}
+
+TEST(ReportHeatmap, SignificantSetsByMeanEstimateWithTheirCells) {
+    heatmap_layout h = lay_out_heatmap(three_rankings(), 3);
+    EXPECT_EQ(h.sets, (std::vector<std::string>{"S", "T"}));  // means 3.5 and -3.5
+    EXPECT_EQ(h.cells, (std::vector<long long>{0, 4, -1, 1, 3, -1}));
+    EXPECT_EQ(h.candidates, 2u);
+    // Beyond the limit, the sets with the smallest FDR stay.
+    std::vector<struct fstat> many;
+    for (std::size_t k = 0; k < heatmap_max_sets + 5; ++k) many.push_back(tested("X" + std::to_string(k), 1, 0.01, 0.0001 * (k + 1)));
+    heatmap_layout big = lay_out_heatmap(many, 1);
+    EXPECT_EQ(big.sets.size(), heatmap_max_sets);
+    EXPECT_EQ(big.candidates, heatmap_max_sets + 5);
+    EXPECT_EQ(std::count(big.sets.begin(), big.sets.end(), "X104"), 0);
+}
+
+TEST(ReportPage, ManyRankingsOnePage) {
+    report_run run = sample_run();
+    run.options.many_lists = true;
+    score_matrix m;
+    m.names = {"first", "second<i>", "third"};
+    m.genes = {"G0", "G1", "G2"};
+    m.values.assign(9, 1);
+    m.present.assign(9, 1);
+    run.rankings = &m;
+    std::vector<struct fstat> sets = three_rankings();
+    for (struct fstat& s : sets)
+        if (s.fdr < 0.05) s.data = with_genes(s.name, 3).data;
+    std::string page = report_page(run, sets);
+    EXPECT_EQ(page_table(page), table_text(sets, run.options, m.names));
+    EXPECT_EQ(count(page, "class=\"ranking-panels\""), 3u);
+    EXPECT_EQ(count(page, "<section class=\"panel\""), 3u);
+    EXPECT_NE(page.find("second&lt;i&gt;</a></td><td>2</td><td>2</td><td>1</td><td>1</td>"), std::string::npos);
+    EXPECT_NE(page.find("{\"name\":\"second\\u003ci\\u003e\",\"from\":3,\"count\":2}"), std::string::npos);
+    EXPECT_NE(page.find("\"cells\":[0,4,-1,1,3,-1]"), std::string::npos);
+    EXPECT_EQ(page.find("id=\"overview\""), std::string::npos);
+    // Nothing significant: no heatmap, and no data for one.
+    for (struct fstat& s : sets) s.fdr = 0.5;
+    std::string none = report_page(run, sets);
+    EXPECT_NE(none.find("the heatmap is empty"), std::string::npos);
+    EXPECT_EQ(count(none, "<script"), 2u);
 }
