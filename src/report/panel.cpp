@@ -9,15 +9,6 @@
 #include "report/svg.h"
 #include "stats/ranks.h"
 
-bool follows_direction(int rank_x, int rank_y, std::size_t n, char cor_dir) {
-    // Twice the distance from the middle rank (n + 1) / 2, in whole numbers.
-    long long dx = 2LL * rank_x - static_cast<long long>(n) - 1;
-    long long dy = 2LL * rank_y - static_cast<long long>(n) - 1;
-    if (dx == 0 || dy == 0) return false;
-    bool same_half = (dx > 0) == (dy > 0);
-    return cor_dir == '-' ? !same_half : same_half;
-}
-
 // The page's one meaning of colour: positive in vermillion, negative in
 // blue, neither in grey (classes pos, neg and zero, indexed 0, 1, 2).
 static int sign_index(double v) { return v > 0 ? 0 : v < 0 ? 1 : 2; }

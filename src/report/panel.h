@@ -4,16 +4,12 @@
 #include <vector>
 
 #include "common/records.h"
+#include "stats/ranks.h"  // follows_direction
 
 // Genes drawn in one scatter at most: those of largest weight. The rest
 // weigh least and would only make the file larger.
 constexpr std::size_t panel_max_genes = 4000;
 
-// Whether a gene follows the set's direction: its two descending ranks lie
-// in the same half of the n paired genes (direction +) or in opposite
-// halves (direction -). Genes on the middle rank of either side follow
-// neither way and count as not following.
-bool follows_direction(int rank_x, int rank_y, std::size_t n, char cor_dir);
 
 // What a panel needs beyond the record: where its genes stand in the whole
 // ranked list, and how the page names the scores and writes numbers.

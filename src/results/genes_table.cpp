@@ -6,7 +6,6 @@
 
 #include "common/out_file.h"
 #include "common/output.h"
-#include "report/panel.h"
 #include "stats/ranks.h"
 
 // Ranking k's present scores, largest first: the rank of a score is one more

@@ -113,3 +113,12 @@ void bubble_lexsort(const std::vector<int>& first, const std::vector<int>& secon
         return first[a] < first[b] || (first[a] == first[b] && second[a] < second[b]);
     });
 }
+
+bool follows_direction(int rank_x, int rank_y, std::size_t n, char cor_dir) {
+    // Twice the distance from the middle rank (n + 1) / 2, in whole numbers.
+    long long dx = 2LL * rank_x - static_cast<long long>(n) - 1;
+    long long dy = 2LL * rank_y - static_cast<long long>(n) - 1;
+    if (dx == 0 || dy == 0) return false;
+    bool same_half = (dx > 0) == (dy > 0);
+    return cor_dir == '-' ? !same_half : same_half;
+}
