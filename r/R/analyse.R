@@ -49,7 +49,7 @@
 }
 
 .options <- function(tscore, adjust, weights, auto_p, threads, fdr, min_size, max_size, permutations, exceed,
-                     seed, detail) {
+                     seed, detail, null = "normal", strip_versions = FALSE) {
   if (!.one_number(tscore) || is.nan(tscore)) .bad("tscore", tscore, "a number")
   if (!is.character(adjust) || length(adjust) != 1L || is.na(adjust) || nchar(adjust) != 2L) {
     .bad("adjust", adjust, "two characters")
@@ -60,11 +60,17 @@
     tscore = as.double(tscore), adjust = adjust,
     weights = .one_of("weights", weights, c("1", "2", "3"), "\"1\", \"2\" or \"3\""),
     auto_p = .flag("auto_p", auto_p), threads = .whole("threads", threads, 1, .int_max),
-    fdr = .one_of("fdr", fdr, c("bh", "position"), "\"bh\" or \"position\""),
+    # NULL: BH with permutations or null = "moments", position-wise otherwise, as the command.
+    fdr = if (is.null(fdr)) "" else .one_of("fdr", fdr, c("bh", "position"), "\"bh\" or \"position\""),
+    null = .one_of("null", null, c("normal", "moments"), "\"normal\" or \"moments\""),
+    strip_versions = .flag("strip_versions", strip_versions),
     min_size = low, max_size = high,
     permutations = if (is.null(permutations)) 0 else .whole("permutations", permutations, 1, .count_max),
     exceed = .whole("exceed", exceed, 1, .count_max), seed = .seed(seed), detail = .flag("detail", detail))
   if (low > high) .fail(sprintf("wrong value for min_size: %.0f is above max_size %.0f", low, high))
+  if (options$null == "moments" && options$permutations > 0) {
+    .fail("wrong options: null = \"moments\" and permutations each give the p-value; give one of them")
+  }
   options
 }
 
@@ -161,11 +167,11 @@
 # Tests every gene set against the ranking(s) by a weighted Kendall tau; the
 # arguments are described in man/analyse.Rd.
 analyse <- function(sets, ranking, tscore = 10, adjust = "11", weights = "1", auto_p = FALSE, threads = 1,
-                    fdr = "position", min_size = NULL, max_size = NULL, permutations = NULL, exceed = 20,
-                    seed = 1, detail = FALSE, matrix = FALSE, set_col = NULL, gene_col = NULL,
-                    score_col = NULL) {
+                    fdr = NULL, min_size = NULL, max_size = NULL, permutations = NULL, exceed = 20,
+                    seed = 1, null = "normal", detail = FALSE, matrix = FALSE, set_col = NULL, gene_col = NULL,
+                    score_col = NULL, strip_versions = FALSE) {
   options <- .options(tscore, adjust, weights, auto_p, threads, fdr, min_size, max_size, permutations, exceed,
-                      seed, detail)
+                      seed, detail, null, strip_versions)
   matrix <- .flag("matrix", matrix)
   set_input <- .sets_input(sets, set_col, gene_col, score_col)
   list_input <- .ranking_input(ranking, matrix)

@@ -45,7 +45,10 @@ run_options take_options(const Rcpp::List& r) {
     set_wt_method(o, Rcpp::as<std::string>(r["weights"]));
     o.auto_p = Rcpp::as<bool>(r["auto_p"]);
     o.thread_n = Rcpp::as<int>(r["threads"]);
-    o.fdr_kind = Rcpp::as<std::string>(r["fdr"]) == "bh" ? fdr_method::bh : fdr_method::position;
+    std::string fdr = Rcpp::as<std::string>(r["fdr"]);  // "": as the command without --fdr
+    o.fdr_kind = fdr == "bh" ? fdr_method::bh : fdr == "position" ? fdr_method::position : fdr_method::automatic;
+    o.null_kind = Rcpp::as<std::string>(r["null"]) == "moments" ? null_method::moments : null_method::normal;
+    o.strip_versions = Rcpp::as<bool>(r["strip_versions"]);
     o.min_size = Rcpp::as<int>(r["min_size"]);
     o.max_size = Rcpp::as<int>(r["max_size"]);
     o.permutations = static_cast<long long>(Rcpp::as<double>(r["permutations"]));
