@@ -12,5 +12,4 @@
 std::vector<std::string> reading_notes(const std::string& gene_set_file, const std::string& gene_list_file,
                                        const read_counts& set_counts, const read_counts& list_counts,
                                        const set_table& sets, const score_matrix& rankings, const run_options& o);
-std::vector<std::string> testing_notes(const test_notes& notes, const std::vector<struct fstat>& records,
-                                       std::size_t sets, const run_options& o);
+std::vector<std::string> testing_notes(const test_notes& notes, std::size_t sets, const run_options& o);
