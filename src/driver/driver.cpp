@@ -161,13 +161,13 @@ static const side_keys& ranking_keys(const work_queue& q, ranking_slot& slot, st
     return slot.keys;
 }
 
-// The keys of a set's scores, by entry of the set table: found once and kept
-// when the set meets several rankings, found here for one ranking.
+// The keys of a set's scores, by entry of the set table, for a run of
+// several rankings: found once per set and kept.
 static const std::uint32_t* set_entry_keys(work_queue& q, std::size_t set, bool magnitudes,
                                            std::vector<std::uint32_t>& own) {
     const set_table& t = *q.sets;
     std::size_t from = t.from[set], n = t.from[set + 1] - from;
-    if (q.set_state) {
+    {
         std::atomic<std::uint8_t>& state = q.set_state[set];
         std::uint8_t none = 0;
         if (state.load(std::memory_order_acquire) == 0 && state.compare_exchange_strong(none, 1)) {
@@ -182,7 +182,7 @@ static const std::uint32_t* set_entry_keys(work_queue& q, std::size_t set, bool 
         if (state.load(std::memory_order_acquire) == 2)
             return (magnitudes ? q.set_magnitude_keys : q.set_keys).data() + from;
     }
-    descending_keys(&t.scores[from], n, magnitudes, own);
+    descending_keys(&t.scores[from], n, magnitudes, own);  // another worker is keying the set
     return own.data();
 }
 
@@ -198,6 +198,7 @@ static void paired_keys(work_queue& q, std::size_t set, const side_keys& list, c
         y.scores.push_back(list.scores[q.rows[g]]);
         if (list_weighed) y.magnitudes.push_back(list.magnitudes[q.rows[g]]);
     }
+    if (!q.set_state) return;
     const set_table& t = *q.sets;
     thread_local std::vector<std::uint32_t> own;
     for (bool magnitudes : {false, true}) {
@@ -240,7 +241,9 @@ static void test_set(work_queue& q, std::size_t set, std::size_t ranking, rankin
     thread_local side_keys x, y;
     paired_keys(q, set, list, genes, x, y);
     set_ranks r;
-    prepare_keyed_ranks(detail.vec_x, detail.vec_y, &x, &y, o.wt_kind, r);
+    // A set met by one ranking is ranked from its scores: keying it first
+    // would cost a sort of its own.
+    prepare_keyed_ranks(detail.vec_x, detail.vec_y, q.set_state ? &x : nullptr, &y, o.wt_kind, r);
     std::vector<std::vector<double>> weights;
     std::size_t kept = choose_pp(r, q.pps, record, weights);
     if (o.permutations > 0) {  // step 4
