@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <new>
 
 #include "quorin/quorin.h"
@@ -114,15 +115,27 @@ int main(int argc, char** argv) {
         put_line(stdout, quorin::record_header(o));
         stream = [&](const struct fstat& s) { put_line(stdout, quorin::record_line(s, o, list)); };
     }
+    // The table and the detail are written a ranking at a time, so that a run
+    // of many rankings holds the records of a few; the report needs them all.
+    quorin::result_files results;
+    quorin::start_results(files, o, list, results);
     quorin::analysis a;
-    check(quorin::analyse(sets, list, o, a, stream));
+    // The report and the per-gene table need every record.
+    bool keep = !o.report_file.empty() || o.gene_table;
+    auto write = [&](std::vector<struct fstat>& records) {
+        run_error e = quorin::add_results(results, records, list, o);
+        if (keep)
+            a.records.insert(a.records.end(), std::make_move_iterator(records.begin()),
+                             std::make_move_iterator(records.end()));
+        return e;
+    };
+    check(quorin::analyse_rankings(sets, list, o, a.notes, write, stream));
     if (o.verbose) {
-        std::vector<std::string> tested = quorin::testing_notes(sets, a, o);
+        std::vector<std::string> tested = quorin::testing_notes(sets, a.notes, o);
         say_all(tested);
         notes.insert(notes.end(), tested.begin(), tested.end());
     }
-    check(o.mute ? quorin::print_table(a, list, o) : quorin::write_table(files.output, a, list, o));
-    if (o.dump) check(quorin::write_detail(files.outdata, a, list, o));
+    check(quorin::close_results(results, o));
     if (o.gene_table) check(quorin::write_genes(files.genes, a, list, o));
     if (!o.report_file.empty())
         check(quorin::write_report(o.report_file, a, sets, list, o, std::vector<std::string>(argv, argv + argc),

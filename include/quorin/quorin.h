@@ -91,6 +91,41 @@ run_error analyse(const gene_sets& sets, const rankings& list, const run_options
                   const std::function<void(const struct fstat&)>& each = nullptr,
                   const std::atomic<bool>* cancel = nullptr);
 
+// The same tests, each ranking's records handed to `done` once all its sets
+// are tested: in table order with their FDR (each ranking is adjusted on its
+// own), in ranking order, one ranking at a time. Only a few rankings are in
+// flight at once, so memory holds the records of a few rankings whatever
+// their number. An error that `done` returns stops the analysis and is
+// returned. `notes` gets what --verbose tells of the tests.
+using ranking_records = std::function<run_error(std::vector<struct fstat>& records)>;
+run_error analyse_rankings(const gene_sets& sets, const rankings& list, const run_options& o, test_notes& notes,
+                           const ranking_records& done,
+                           const std::function<void(const struct fstat&)>& each = nullptr,
+                           const std::atomic<bool>* cancel = nullptr);
+
+// The table and the detail file written a ranking at a time, as
+// analyse_rankings hands the records over: the same bytes as write_table (or
+// print_table) and write_detail. As the command writes them: the table to
+// files.output, or standard output with o.mute; the detail to files.outdata
+// with o.dump. Each file is opened when the first
+// ranking comes and finished after the last, the table first; with one
+// ranking that is write_table then write_detail, failures and all.
+// close_results finishes what no ranking reached (no set to test); after a
+// failure, abandon_results removes what was begun.
+struct result_files {
+    std::string table_path, detail_path;
+    bool on_stdout = false, with_detail = false;
+    std::size_t rankings = 0, written = 0;
+    out_file table;   // no stream: standard output
+    out_file detail;
+    bool table_open = false, detail_open = false;
+};
+void start_results(const run_files& files, const run_options& o, const rankings& list, result_files& out);
+run_error add_results(result_files& out, const std::vector<struct fstat>& records, const rankings& list,
+                      const run_options& o);
+run_error close_results(result_files& out, const run_options& o);
+void abandon_results(result_files& out);
+
 // The lines that -o streams as the records are finished: the header, and a
 // record, both without the FDR column.
 std::string record_header(const run_options& o);
@@ -122,5 +157,6 @@ run_error strict_error(const std::vector<std::string>& warnings, const run_optio
 // What --verbose prints on standard error after reading and after testing.
 std::vector<std::string> reading_notes(const gene_sets& sets, const rankings& list, const run_options& o);
 std::vector<std::string> testing_notes(const gene_sets& sets, const analysis& a, const run_options& o);
+std::vector<std::string> testing_notes(const gene_sets& sets, const test_notes& notes, const run_options& o);
 
 }  // namespace quorin

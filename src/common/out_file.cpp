@@ -250,17 +250,22 @@ void finish_output(out_file& out) {
     if (lost) die("Sorry, couldn't write " + out.name);
 }
 
+void abandon_output(out_file& out) {
+    if (!out.f) return;
+    std::fclose(out.f);
+    out.f = nullptr;
+    if (!out.temporary.empty()) {
+        interrupts_held held;
+        unlink(out.temporary.c_str());
+        forget_temporary(out.temporary);
+    }
+}
+
 void write_output(out_file& out, const std::function<void(std::FILE*)>& write) {
     try {
         write(out.f);
     } catch (...) {
-        std::fclose(out.f);
-        out.f = nullptr;
-        if (!out.temporary.empty()) {
-            interrupts_held held;
-            unlink(out.temporary.c_str());
-            forget_temporary(out.temporary);
-        }
+        abandon_output(out);
         throw;
     }
     finish_output(out);

@@ -34,6 +34,9 @@ void finish_output(out_file& out);
 // temporary is removed before the error goes on.
 void write_output(out_file& out, const std::function<void(std::FILE*)>& write);
 
+// Closes the file and removes its temporary: for a file given up half written.
+void abandon_output(out_file& out);
+
 // True when writing both names would write one file twice: the same existing
 // regular file (by device and inode), or the same new path.
 bool same_output(const std::string& a, const std::string& b);

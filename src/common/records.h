@@ -29,8 +29,12 @@ struct fstat {
     fdata data;
 };
 
-// The sets --verbose names after testing, each list in byte order of name.
+// What --verbose tells after testing: the sets named, each list in byte
+// order of name, and the counts over all rankings.
 struct test_notes {
+    std::size_t tested = 0;          // records made
+    long long drawn = 0;             // random permutations
+    long long enumerated = 0;        // orderings of exactly enumerated sets
     std::vector<std::string> no_pairs;     // no gene in the gene list
     std::vector<std::string> out_of_size;  // left out by --min-size or --max-size
     std::vector<std::string> small;        // tested on fewer than 5 genes

@@ -53,15 +53,12 @@ std::vector<std::string> reading_notes(const std::string& gene_set_file, const s
     return lines;
 }
 
-std::vector<std::string> testing_notes(const test_notes& t, const std::vector<struct fstat>& result_stats,
-                                       std::size_t sets, const run_options& o) {
+std::vector<std::string> testing_notes(const test_notes& t, std::size_t sets, const run_options& o) {
     std::vector<std::string> lines;
     auto say = [&](const std::string& line) { lines.push_back(line); };
-    say(count_of(result_stats.size(), "set", "sets") + " tested");
+    say(count_of(t.tested, "set", "sets") + " tested");
     if (o.permutations > 0) {
-        long long drawn = 0, exact = 0;
-        for (const struct fstat& s : result_stats) (s.exact ? exact : drawn) += s.permutations;
-        say(std::to_string(drawn) + " random permutations and " + std::to_string(exact) +
+        say(std::to_string(t.drawn) + " random permutations and " + std::to_string(t.enumerated) +
             " orderings of exactly enumerated sets, seed " + std::to_string(o.seed));
     }
     if (!t.no_pairs.empty())

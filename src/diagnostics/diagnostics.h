@@ -12,8 +12,7 @@
 std::vector<std::string> reading_notes(const std::string& gene_set_file, const std::string& gene_list_file,
                                        const read_counts& set_counts, const read_counts& list_counts,
                                        const set_table& sets, const score_matrix& rankings, const run_options& o);
-std::vector<std::string> testing_notes(const test_notes& notes, const std::vector<struct fstat>& records,
-                                       std::size_t sets, const run_options& o);
+std::vector<std::string> testing_notes(const test_notes& notes, std::size_t sets, const run_options& o);
 
 // The warnings of a run, as "warning: ..." lines for standard error: few set
 // genes paired with the list (or a set paired with none of it), most records

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <condition_variable>
+#include <memory>
 #include <exception>
 #include <mutex>
 #include <system_error>
@@ -14,7 +16,17 @@
 #include "permutation/normal_max.h"
 #include "permutation/permutation_p.h"
 #include "progress/progress.h"
+#include "stats/ranks.h"
 #include "stats/tau_analysis.h"
+
+// The records of one ranking while its sets are tested, and the keys of its
+// scores (descending_keys), found by the first worker to reach it.
+struct ranking_slot {
+    std::vector<struct fstat> records;
+    std::uint64_t left = 0;  // sets not yet done
+    std::once_flag keyed;
+    side_keys keys;          // by matrix row
+};
 
 // What the workers of one run share. Task k is set k % sets of ranking
 // k / sets: one queue for all rankings keeps every thread busy whatever
@@ -28,13 +40,22 @@ struct work_queue {
     std::uint64_t tasks = 0;
     std::atomic<std::uint64_t> next{0};
     std::atomic<bool> stop{false};     // a worker failed: the others take no more sets
-    std::mutex lock;                   // guards the fields below
-    std::vector<struct fstat> records;
+    std::mutex lock;                   // guards the fields below, and the slots' records and counts
+    std::condition_variable room;      // a ranking was handed over, or the run stops
+    // Ranking r lies in slots[r % slots.size()] while r - handed < slots.size().
+    std::vector<std::unique_ptr<ranking_slot>> slots;
+    std::uint64_t handed = 0;          // rankings handed to `done`
+    bool handing = false;              // a worker is handing rankings over
     test_notes notes;
     std::exception_ptr error;
+    const ranking_sink* done = nullptr;
     const record_sink* each = nullptr;
     const std::atomic<bool>* cancel = nullptr;
     progress_state progress;
+    // With several rankings, the keys of each set's scores, found once by the
+    // first worker to pair the set (state 2 once there, 1 while being found).
+    std::vector<std::uint32_t> set_keys, set_magnitude_keys;
+    std::unique_ptr<std::atomic<std::uint8_t>[]> set_state;
 };
 
 unsigned thread_count(std::uint64_t n, int threads) {
@@ -150,15 +171,84 @@ static void keep_detail(const work_queue& q, const std::vector<std::uint32_t>& g
     record.data = std::move(detail);
 }
 
-static void append_record(work_queue& q, struct fstat& record) {
+static void append_record(work_queue& q, ranking_slot& slot, struct fstat& record) {
     std::lock_guard<std::mutex> hold(q.lock);
     if (*q.each) (*q.each)(record);
-    q.records.push_back(std::move(record));
+    slot.records.push_back(std::move(record));
+}
+
+static bool magnitudes_weighed(weighting method, bool set_side) {
+    return set_side ? method != weighting::list : method != weighting::set;
+}
+
+// The keys of a ranking's scores, once, by the first worker to test one of its sets.
+static const side_keys& ranking_keys(const work_queue& q, ranking_slot& slot, std::size_t ranking) {
+    std::call_once(slot.keyed, [&] {
+        const score_matrix& m = *q.rankings;
+        const double* values = m.values.data() + ranking * m.genes.size();
+        descending_keys(values, m.genes.size(), false, slot.keys.scores);
+        if (magnitudes_weighed(q.o->wt_kind, false))
+            descending_keys(values, m.genes.size(), true, slot.keys.magnitudes);
+    });
+    return slot.keys;
+}
+
+// The keys of a set's scores, by entry of the set table, for a run of
+// several rankings: found once per set and kept.
+static const std::uint32_t* set_entry_keys(work_queue& q, std::size_t set, bool magnitudes,
+                                           std::vector<std::uint32_t>& own) {
+    const set_table& t = *q.sets;
+    std::size_t from = t.from[set], n = t.from[set + 1] - from;
+    {
+        std::atomic<std::uint8_t>& state = q.set_state[set];
+        std::uint8_t none = 0;
+        if (state.load(std::memory_order_acquire) == 0 && state.compare_exchange_strong(none, 1)) {
+            descending_keys(&t.scores[from], n, false, own);
+            std::copy(own.begin(), own.end(), q.set_keys.begin() + from);
+            if (!q.set_magnitude_keys.empty()) {
+                descending_keys(&t.scores[from], n, true, own);
+                std::copy(own.begin(), own.end(), q.set_magnitude_keys.begin() + from);
+            }
+            state.store(2, std::memory_order_release);
+        }
+        if (state.load(std::memory_order_acquire) == 2)
+            return (magnitudes ? q.set_magnitude_keys : q.set_keys).data() + from;
+    }
+    descending_keys(&t.scores[from], n, magnitudes, own);  // another worker is keying the set
+    return own.data();
+}
+
+// The keys of both sides for the paired genes: the list side from the
+// ranking's keys by matrix row; the set side from the set's keys, found by
+// walking the set, whose paired genes are a part of it in the same order.
+static void paired_keys(work_queue& q, std::size_t set, const side_keys& list, const std::vector<std::uint32_t>& genes,
+                        side_keys& x, side_keys& y) {
+    y.scores.clear();
+    y.magnitudes.clear();
+    bool list_weighed = !list.magnitudes.empty();
+    for (std::uint32_t g : genes) {
+        y.scores.push_back(list.scores[q.rows[g]]);
+        if (list_weighed) y.magnitudes.push_back(list.magnitudes[q.rows[g]]);
+    }
+    if (!q.set_state) return;
+    const set_table& t = *q.sets;
+    thread_local std::vector<std::uint32_t> own;
+    for (bool magnitudes : {false, true}) {
+        std::vector<std::uint32_t>& out = magnitudes ? x.magnitudes : x.scores;
+        out.clear();
+        if (magnitudes && !magnitudes_weighed(q.o->wt_kind, true)) continue;
+        const std::uint32_t* keys = set_entry_keys(q, set, magnitudes, own);
+        std::size_t i = t.from[set];
+        for (std::uint32_t g : genes) {
+            while (t.genes[i] != g) ++i;
+            out.push_back(keys[i - t.from[set]]);
+        }
+    }
 }
 
 // Pairs and tests one gene set. Sets without a paired gene, or outside the
 // size range (step 2), are not tested.
-static void test_set(work_queue& q, std::size_t set, std::size_t ranking, test_notes& notes) {
+static void test_set(work_queue& q, std::size_t set, std::size_t ranking, ranking_slot& slot, test_notes& notes) {
     const run_options& o = *q.o;
     const std::string& name = q.sets->names[set];
     fdata detail;
@@ -177,8 +267,15 @@ static void test_set(work_queue& q, std::size_t set, std::size_t ranking, test_n
         char dir;
         one_tau_analysis(o, detail.vec_x, detail.vec_y, 0.5, tau, estimate, p, dir, detail);
     }
+    // Every set of a ranking ranks the same scores: their order, found once
+    // as keys, ranks each set's genes without comparing scores again.
+    const side_keys& list = ranking_keys(q, slot, ranking);
+    thread_local side_keys x, y;
+    paired_keys(q, set, list, genes, x, y);
     set_ranks r;
-    prepare_ranks(detail.vec_x, detail.vec_y, o.wt_kind, r);
+    // A set met by one ranking is ranked from its scores: keying it first
+    // would cost a sort of its own.
+    prepare_keyed_ranks(detail.vec_x, detail.vec_y, q.set_state ? &x : nullptr, &y, o.wt_kind, r);
     std::vector<std::vector<double>> weights;
     std::size_t kept = o.null_kind == null_method::moments ? moment_null(r, q.pps, record, weights)
                                                            : choose_pp(r, q.pps, record, weights);
@@ -187,13 +284,58 @@ static void test_set(work_queue& q, std::size_t set, std::size_t ranking, test_n
         record.p_value = perm.p_value;
         record.permutations = perm.done;
         record.exact = perm.exact;
+        (perm.exact ? notes.enumerated : notes.drawn) += perm.done;
     }
+    ++notes.tested;
     if (kept < weights.size()) keep_detail(q, genes, r, weights[kept], detail, record);
-    append_record(q, record);
+    append_record(q, slot, record);
 }
 
-static void add_notes(std::vector<std::string>& to, std::vector<std::string>& from) {
-    to.insert(to.end(), from.begin(), from.end());
+// Waits until ranking r has a slot, which it has once the rankings before
+// it in the window are handed over; null when the run stops.
+static ranking_slot* slot_for(work_queue& q, std::uint64_t r) {
+    std::unique_lock<std::mutex> hold(q.lock);
+    q.room.wait(hold, [&] { return q.stop.load() || r - q.handed < q.slots.size(); });
+    return q.stop.load() ? nullptr : q.slots[r % q.slots.size()].get();
+}
+
+// Hands over, in order, the rankings whose sets are all tested. One worker
+// at a time does so, without the lock while `done` runs, so that the others
+// go on testing; the slot is then made ready for the ranking a window later.
+static void hand_over(work_queue& q, std::unique_lock<std::mutex>& hold) {
+    std::uint64_t rankings = q.rankings->names.size();
+    q.handing = true;
+    for (;;) {
+        auto& slot = q.slots[q.handed % q.slots.size()];
+        if (q.handed >= rankings || slot->left > 0) break;
+        std::vector<struct fstat> records = std::move(slot->records);
+        hold.unlock();
+        // Arrival order depends on thread timing; byte order of name makes
+        // the table the same for every thread count.
+        std::sort(records.begin(), records.end(),
+                  [](const struct fstat& a, const struct fstat& b) { return a.name < b.name; });
+        (*q.done)(records, static_cast<std::size_t>(q.handed));
+        auto fresh = std::make_unique<ranking_slot>();
+        fresh->left = set_count(*q.sets);
+        hold.lock();
+        slot = std::move(fresh);
+        ++q.handed;
+        q.room.notify_all();
+    }
+    q.handing = false;
+}
+
+static void task_done(work_queue& q, std::uint64_t r) {
+    std::unique_lock<std::mutex> hold(q.lock);
+    if (--q.slots[r % q.slots.size()]->left == 0 && r == q.handed && !q.handing) hand_over(q, hold);
+}
+
+static void add_notes(test_notes& to, const test_notes& from) {
+    for (auto names : {&test_notes::no_pairs, &test_notes::out_of_size, &test_notes::small, &test_notes::constant})
+        (to.*names).insert((to.*names).end(), (from.*names).begin(), (from.*names).end());
+    to.tested += from.tested;
+    to.drawn += from.drawn;
+    to.enumerated += from.enumerated;
 }
 
 static void run_queue(work_queue* q) {
@@ -204,19 +346,20 @@ static void run_queue(work_queue* q) {
             std::uint64_t k = q->next.fetch_add(1);
             if (k >= q->tasks) break;
             if (q->cancel && q->cancel->load(std::memory_order_relaxed)) fail("interrupted");
-            test_set(*q, static_cast<std::size_t>(k % sets), static_cast<std::size_t>(k / sets), notes);
+            ranking_slot* slot = slot_for(*q, k / sets);
+            if (!slot) break;
+            test_set(*q, static_cast<std::size_t>(k % sets), static_cast<std::size_t>(k / sets), *slot, notes);
+            task_done(*q, k / sets);
             progress_step(q->progress);
         }
     } catch (...) {
         std::lock_guard<std::mutex> hold(q->lock);
         if (!q->error) q->error = std::current_exception();
         q->stop = true;
+        q->room.notify_all();
     }
     std::lock_guard<std::mutex> hold(q->lock);
-    add_notes(q->notes.no_pairs, notes.no_pairs);
-    add_notes(q->notes.out_of_size, notes.out_of_size);
-    add_notes(q->notes.small, notes.small);
-    add_notes(q->notes.constant, notes.constant);
+    add_notes(q->notes, notes);
 }
 
 // Starts the workers; those that start test every set between them.
@@ -233,14 +376,15 @@ static void run_workers(work_queue& q, unsigned threads) {
     for (auto& w : workers) w.join();
 }
 
-std::vector<struct fstat> performe_threading(const set_table& sets, const score_matrix& rankings,
-                                             const run_options& o, test_notes& notes, const record_sink& each,
-                                             const std::atomic<bool>* cancel) {
+void performe_threading(const set_table& sets, const score_matrix& rankings, const run_options& o,
+                        test_notes& notes, const ranking_sink& done, const record_sink& each,
+                        const std::atomic<bool>* cancel) {
     work_queue q;
     q.cancel = cancel;
     q.sets = &sets;
     q.rankings = &rankings;
     q.o = &o;
+    q.done = &done;
     q.each = &each;
     q.pps = pp_values(o.auto_p);
     gene_rows(sets, rankings, q.rows);
@@ -248,17 +392,23 @@ std::vector<struct fstat> performe_threading(const set_table& sets, const score_
     // The results do not depend on the thread count, so a count beyond what
     // the processors can run only costs memory and start-up time.
     unsigned threads = std::min(thread_count(q.tasks, o.thread_n), worker_cap());
+    // Room for every worker's ranking and a little more, so that a large set
+    // holding back its ranking seldom stops the others.
+    q.slots.resize(std::min<std::uint64_t>(2 * threads + 2, std::max<std::size_t>(rankings.names.size(), 1)));
+    for (auto& slot : q.slots) {
+        slot = std::make_unique<ranking_slot>();
+        slot->left = set_count(sets);
+    }
+    if (rankings.names.size() > 1) {
+        q.set_keys.resize(sets.scores.size());
+        q.set_magnitude_keys.resize(o.wt_kind != weighting::list ? sets.scores.size() : 0);
+        q.set_state = std::make_unique<std::atomic<std::uint8_t>[]>(set_count(sets));
+    }
     progress_start(q.progress, q.tasks, o);
     run_workers(q, threads);
     progress_finish(q.progress);
     if (q.error) std::rethrow_exception(q.error);
-    // Arrival order depends on thread timing; byte order of name within each
-    // ranking makes the table the same for every thread count.
-    std::sort(q.records.begin(), q.records.end(), [](const struct fstat& a, const struct fstat& b) {
-        return a.list != b.list ? a.list < b.list : a.name < b.name;
-    });
     notes = std::move(q.notes);
     for (auto* names : {&notes.no_pairs, &notes.out_of_size, &notes.small, &notes.constant})
         std::sort(names->begin(), names->end());
-    return std::move(q.records);
 }

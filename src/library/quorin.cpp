@@ -4,8 +4,10 @@
 
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <utility>
 
+#include "common/out_file.h"
 #include "common/output.h"
 #include "diagnostics/diagnostics.h"
 #include "driver/driver.h"
@@ -192,13 +194,94 @@ run_error rankings_from_matrix(const std::vector<std::string>& names, const std:
     });
 }
 
+// Each ranking is adjusted on its own, so its FDR is known once its sets are.
+run_error analyse_rankings(const gene_sets& sets, const rankings& list, const run_options& o, test_notes& notes,
+                           const ranking_records& done, const std::function<void(const struct fstat&)>& each,
+                           const std::atomic<bool>* cancel) {
+    return guarded([&] {
+        notes = test_notes();
+        performe_threading(
+            sets.table, list.matrix, o, notes,
+            [&](std::vector<struct fstat>& records, std::size_t) {
+                adjust_p_values(records, fdr_in_effect(o));
+                if (run_error e = done(records)) throw fatal_error(std::move(e));
+            },
+            each, cancel);
+    });
+}
+
 run_error analyse(const gene_sets& sets, const rankings& list, const run_options& o, analysis& out,
                   const std::function<void(const struct fstat&)>& each, const std::atomic<bool>* cancel) {
+    out = analysis();
+    auto keep = [&](std::vector<struct fstat>& records) {
+        out.records.insert(out.records.end(), std::make_move_iterator(records.begin()),
+                           std::make_move_iterator(records.end()));
+        return run_error();
+    };
+    return analyse_rankings(sets, list, o, out.notes, keep, each, cancel);
+}
+
+void start_results(const run_files& files, const run_options& o, const rankings& list, result_files& out) {
+    out = result_files();
+    out.table_path = files.output;
+    out.detail_path = files.outdata;
+    out.on_stdout = o.mute;
+    out.with_detail = o.dump;
+    out.rankings = list.matrix.names.size();
+}
+
+static std::FILE* table_stream(result_files& out) { return out.table.f ? out.table.f : stdout; }
+
+static void open_table(result_files& out, const run_options& o) {
+    if (out.table_open) return;
+    if (!out.on_stdout) out.table = open_output(out.table_path);
+    out.table_open = true;
+    write_table_header(table_stream(out), o);
+}
+
+static void finish_table(result_files& out) {
+    if (out.table.f)
+        finish_output(out.table);
+    else if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        die("Sorry, couldn't write standard output");
+}
+
+static void open_detail(result_files& out) {
+    if (out.detail_open || !out.with_detail) return;
+    out.detail = open_output(out.detail_path);
+    out.detail_open = true;
+}
+
+static void finish_detail(result_files& out) {
+    if (out.detail.f) finish_output(out.detail);
+}
+
+run_error add_results(result_files& out, const std::vector<struct fstat>& records, const rankings& list,
+                      const run_options& o) {
     return guarded([&] {
-        out = analysis();
-        out.records = performe_threading(sets.table, list.matrix, o, out.notes, each, cancel);
-        adjust_p_values(out.records, fdr_in_effect(o));
+        bool last = ++out.written == out.rankings;
+        open_table(out, o);
+        write_table_rows(table_stream(out), records, o, list.matrix.names);
+        if (last) finish_table(out);
+        open_detail(out);
+        if (out.detail.f) write_detail_blocks(out.detail.f, records, o, list.matrix.names);
+        if (last) finish_detail(out);
     });
+}
+
+run_error close_results(result_files& out, const run_options& o) {
+    return guarded([&] {
+        if (out.written > 0 && out.written == out.rankings) return;
+        open_table(out, o);
+        finish_table(out);
+        open_detail(out);
+        finish_detail(out);
+    });
+}
+
+void abandon_results(result_files& out) {
+    abandon_output(out.table);
+    abandon_output(out.detail);
 }
 
 std::string record_header(const run_options& o) { return result_header(o); }
@@ -265,8 +348,12 @@ run_error strict_error(const std::vector<std::string>& warnings, const run_optio
     return guarded([&] { fail_strictly(warnings[0]); });
 }
 
+std::vector<std::string> testing_notes(const gene_sets& sets, const test_notes& notes, const run_options& o) {
+    return ::testing_notes(notes, set_count(sets.table), o);
+}
+
 std::vector<std::string> testing_notes(const gene_sets& sets, const analysis& a, const run_options& o) {
-    return ::testing_notes(a.notes, a.records, set_count(sets.table), o);
+    return testing_notes(sets, a.notes, o);
 }
 
 }  // namespace quorin

@@ -24,11 +24,14 @@ static void write_block(std::FILE* f, const struct fstat& s, int digits, bool ma
     write_line(f, "");
 }
 
+void write_detail_blocks(std::FILE* f, const std::vector<struct fstat>& records, const run_options& o,
+                         const std::vector<std::string>& rankings) {
+    for (const struct fstat& s : records)
+        if (s.fdr < 0.05) write_block(f, s, o.digits, o.many_lists, rankings);
+}
+
 void save_data(const std::string& file_name, const std::vector<struct fstat>& records, const run_options& o,
                const std::vector<std::string>& rankings) {
     out_file out = open_output(file_name);
-    write_output(out, [&](std::FILE* f) {
-        for (const struct fstat& s : records)
-            if (s.fdr < 0.05) write_block(f, s, o.digits, o.many_lists, rankings);
-    });
+    write_output(out, [&](std::FILE* f) { write_detail_blocks(f, records, o, rankings); });
 }

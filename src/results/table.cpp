@@ -23,10 +23,17 @@ std::string result_line(const struct fstat& s, const run_options& o, const std::
     return result_fields(s, o, rankings) + '\t' + num(s.fdr, o.digits);
 }
 
+void write_table_header(std::FILE* f, const run_options& o) { write_line(f, result_header(o) + "\tFDR"); }
+
+void write_table_rows(std::FILE* f, const std::vector<struct fstat>& records, const run_options& o,
+                      const std::vector<std::string>& rankings) {
+    for (const struct fstat& s : records) write_line(f, result_line(s, o, rankings));
+}
+
 void write_table(std::FILE* f, const std::vector<struct fstat>& records, const run_options& o,
                  const std::vector<std::string>& rankings) {
-    write_line(f, result_header(o) + "\tFDR");
-    for (const struct fstat& s : records) write_line(f, result_line(s, o, rankings));
+    write_table_header(f, o);
+    write_table_rows(f, records, o, rankings);
 }
 
 std::string table_text(const std::vector<struct fstat>& records, const run_options& o,

@@ -14,6 +14,11 @@ std::string result_fields(const struct fstat& s, const run_options& o, const std
 // A whole line of the table, FDR included, without the line break.
 std::string result_line(const struct fstat& s, const run_options& o, const std::vector<std::string>& rankings);
 
+// The table a ranking at a time: the header once, then each ranking's rows.
+void write_table_header(std::FILE* f, const run_options& o);
+void write_table_rows(std::FILE* f, const std::vector<struct fstat>& records, const run_options& o,
+                      const std::vector<std::string>& rankings);
+
 // Writes the table of records whose FDR is set, into the stream's buffer.
 void write_table(std::FILE* f, const std::vector<struct fstat>& records, const run_options& o,
                  const std::vector<std::string>& rankings);

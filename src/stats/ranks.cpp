@@ -122,3 +122,43 @@ bool follows_direction(int rank_x, int rank_y, std::size_t n, char cor_dir) {
     bool same_half = (dx > 0) == (dy > 0);
     return cor_dir == '-' ? !same_half : same_half;
 }
+
+void descending_keys(const double* values, std::size_t n, bool magnitudes, std::vector<std::uint32_t>& keys) {
+    keys.assign(n, nan_key);
+    thread_local std::vector<keyed_value> items, spare;
+    items.clear();
+    for (std::size_t k = 0; k < n; ++k) {
+        double v = magnitudes ? std::fabs(values[k]) : values[k];
+        if (!std::isnan(v)) items.push_back({descending_key(v), k});
+    }
+    radix_sort(items, spare);
+    std::uint32_t key = 0;
+    for (std::size_t j = 0; j < items.size(); ++j) {
+        if (j > 0 && items[j].key != items[j - 1].key) ++key;
+        keys[items[j].value] = key;
+    }
+}
+
+// Why these are vec_rank_rev's ranks. Without a NaN, vec_rank_rev sorts
+// stably from the largest value down and gives each value the place of the
+// first of its run of equals, plus one: 1 + the number of values greater
+// than it. descending_key orders the values as > does and keeps -0 and +0
+// together, so the keys number the distinct values from the largest down:
+// a greater value has a smaller key, equal values the same key. Sorted by
+// key, the values before the run of a key are exactly the greater ones.
+void ranks_of_keys(const std::vector<std::uint32_t>& keys, std::vector<int>& ranks) {
+    std::size_t n = keys.size();
+    ranks.resize(n);
+    if (n == 0) return;
+    std::uint32_t largest = *std::max_element(keys.begin(), keys.end());
+    int bytes = largest < (1u << 8) ? 1 : largest < (1u << 16) ? 2 : largest < (1u << 24) ? 3 : 4;
+    thread_local std::vector<std::uint64_t> items, spare;
+    items.resize(n);
+    for (std::size_t k = 0; k < n; ++k) items[k] = std::uint64_t(keys[k]) << 32 | k;
+    radix_sort_upper(items, spare, bytes);
+    int rank = 1;
+    for (std::size_t j = 0; j < n; ++j) {
+        if (j > 0 && items[j] >> 32 != items[j - 1] >> 32) rank = static_cast<int>(j) + 1;
+        ranks[items[j] & 0xffffffffu] = rank;
+    }
+}

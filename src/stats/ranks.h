@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 // Positions of the values from the largest to the smallest; equal values keep
@@ -18,3 +19,15 @@ void bubble_lexsort(const std::vector<int>& first, const std::vector<int>& secon
 // halves (direction -). Genes on the middle rank of either side follow
 // neither way and count as not following.
 bool follows_direction(int rank_x, int rank_y, std::size_t n, char cor_dir);
+
+// Ranks through keys found once for many vectors. The keys of a vector of
+// values are their places among its distinct values from the largest down:
+// key 0 for the largest, equal values (-0 and +0 too) one key, a NaN
+// nan_key. The ranks of any values drawn from the vector follow from their
+// keys alone, with an integer sort: a ranking's scores are keyed once and
+// each gene set's paired genes ranked from the keys of their rows.
+constexpr std::uint32_t nan_key = ~0u;
+void descending_keys(const double* values, std::size_t n, bool magnitudes, std::vector<std::uint32_t>& keys);
+
+// vec_rank_rev of the values whose keys these are, for keys without nan_key.
+void ranks_of_keys(const std::vector<std::uint32_t>& keys, std::vector<int>& ranks);

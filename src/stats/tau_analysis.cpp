@@ -31,13 +31,34 @@ static void magnitude_ranks(const std::vector<double>& scores, const std::vector
 
 void prepare_ranks(const std::vector<double>& vec_x, const std::vector<double>& vec_y, weighting method,
                    set_ranks& r) {
+    prepare_keyed_ranks(vec_x, vec_y, nullptr, nullptr, method, r);
+}
+
+// One side: the ranks of the scores and, where weighed, of their magnitudes.
+// Keys hold nan_key exactly where a score is NaN; there the exchange rule
+// of vec_rank_rev decides, so those sides take it.
+static void side_ranks(const std::vector<double>& scores, const side_keys* keys, bool weighed,
+                       std::vector<int>& ranks, std::vector<int>& magnitudes) {
+    magnitudes.clear();
+    bool keyed = keys && std::find(keys->scores.begin(), keys->scores.end(), nan_key) == keys->scores.end();
+    if (!keyed) {
+        vec_rank_rev(scores, ranks);
+        if (weighed) magnitude_ranks(scores, ranks, magnitudes);
+        return;
+    }
+    ranks_of_keys(keys->scores, ranks);
+    if (!weighed) return;
+    if (std::none_of(scores.begin(), scores.end(), [](double v) { return v < 0; }))
+        magnitudes = ranks;
+    else
+        ranks_of_keys(keys->magnitudes, magnitudes);
+}
+
+void prepare_keyed_ranks(const std::vector<double>& vec_x, const std::vector<double>& vec_y, const side_keys* x,
+                         const side_keys* y, weighting method, set_ranks& r) {
     r.method = method;
-    vec_rank_rev(vec_x, r.rank_x);
-    vec_rank_rev(vec_y, r.rank_y);
-    r.magnitude_x.clear();
-    r.magnitude_y.clear();
-    if (method != weighting::list) magnitude_ranks(vec_x, r.rank_x, r.magnitude_x);
-    if (method != weighting::set) magnitude_ranks(vec_y, r.rank_y, r.magnitude_y);
+    side_ranks(vec_x, x, method != weighting::list, r.rank_x, r.magnitude_x);
+    side_ranks(vec_y, y, method != weighting::set, r.rank_y, r.magnitude_y);
     make_pair_layout(r.rank_x, r.rank_y, r.layout);
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <vector>
 
 #include "common/records.h"
@@ -39,6 +40,18 @@ void side_weights(const set_ranks& r, double pp, std::vector<double>& x, std::ve
 // For a known weighting method and vectors of equal, non-zero length.
 void prepare_ranks(const std::vector<double>& vec_x, const std::vector<double>& vec_y, weighting method,
                    set_ranks& r);
+
+// The keys (descending_keys) of one side's scores and of their magnitudes,
+// one per paired gene, taken from keys found once for a whole ranking or set.
+struct side_keys {
+    std::vector<std::uint32_t> scores;
+    std::vector<std::uint32_t> magnitudes;
+};
+
+// The same ranks as prepare_ranks, by integer sorts of the keys; a side
+// given no keys, or holding a NaN, is ranked from its scores.
+void prepare_keyed_ranks(const std::vector<double>& vec_x, const std::vector<double>& vec_y, const side_keys* x,
+                         const side_keys* y, weighting method, set_ranks& r);
 
 // The tests at each PP value, with the weights each used; the pair passes of
 // all of them run together, on the processor's best path unless one is forced.

@@ -138,3 +138,41 @@ TEST(Library, ThreadCountPastTwoToTheThirtySecond) {
         {65536ull * 65536, 1, 1}, {65536ull * 65536, 3, 3}, {~0ull, 8, 8}};
     for (const auto& row : rows) EXPECT_EQ(thread_count(row.tasks, row.threads), row.expected) << row.tasks;
 }
+
+// Rankings come in order, each in table order with its FDR, the same records
+// as analyse returns; an error from the receiver stops the analysis.
+TEST(Library, RankingsHandedOverInOrderAsAnalyseReturnsThem) {
+    run_options o = parsed({"quorin", "-t", "3", "-w", "2"}).options;
+    quorin::gene_sets sets;
+    ASSERT_FALSE(quorin::read_gene_sets(examples("gene_sets.bed"), o, sets));
+    std::vector<std::string> genes(sets.table.gene_from.size() - 1), names;
+    for (std::size_t g = 0; g < genes.size(); ++g) genes[g] = gene_name(sets.table, static_cast<std::uint32_t>(g));
+    std::vector<double> values;
+    for (std::size_t k = 0; k < 9; ++k) {
+        names.push_back("r" + std::to_string(k));
+        for (std::size_t g = 0; g < genes.size(); ++g) values.push_back(static_cast<double>((g * 7 + k * 3) % 11) - 5);
+    }
+    quorin::rankings list;
+    ASSERT_FALSE(quorin::rankings_from_matrix(names, genes, values, o, list));
+    quorin::analysis all;
+    ASSERT_FALSE(quorin::analyse(sets, list, o, all));
+    std::vector<struct fstat> handed;
+    test_notes notes;
+    auto keep = [&](std::vector<struct fstat>& records) {
+        for (const struct fstat& s : records) EXPECT_EQ(s.list, records[0].list);
+        if (!handed.empty()) {
+            EXPECT_EQ(records[0].list, handed.back().list + 1);
+        }
+        handed.insert(handed.end(), records.begin(), records.end());
+        return run_error();
+    };
+    ASSERT_FALSE(quorin::analyse_rankings(sets, list, o, notes, keep));
+    ASSERT_EQ(handed.size(), all.records.size());
+    EXPECT_EQ(notes.tested, all.records.size());
+    for (std::size_t k = 0; k < handed.size(); ++k) {
+        EXPECT_EQ(handed[k].name, all.records[k].name);
+        EXPECT_EQ(handed[k].fdr, all.records[k].fdr);
+    }
+    auto refuse = [](std::vector<struct fstat>&) { return run_error{"refused", {}, nullptr, false, {}}; };
+    EXPECT_EQ(quorin::analyse_rankings(sets, list, o, notes, refuse).message, "refused");
+}

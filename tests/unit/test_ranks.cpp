@@ -164,3 +164,31 @@ TEST(Ranks, SameLexOrderAsTheExchangeSortOnRandomInput) {
         ASSERT_EQ(fast, slow) << "n " << n;
     }
 }
+
+// Ranks through keys: the values of a whole ranking (ties, ±0, ±inf, NaN,
+// and from 256 values on the counting-pass sort) are keyed once; any pick of
+// them, in any order, then ranks from its keys as vec_rank_rev ranks it.
+TEST(Ranks, KeysOfAWholeRankingRankAnyPickAsTheExchangeSort) {
+    std::mt19937 rng(51);
+    for (int trial = 0; trial < 300; ++trial) {
+        int n = 1 + static_cast<int>(rng() % (trial < 250 ? 80 : 3000));
+        doubles all = random_values(rng, n, trial % 2 == 0);
+        for (bool magnitudes : {false, true}) {
+            std::vector<std::uint32_t> keys, picked;
+            descending_keys(all.data(), all.size(), magnitudes, keys);
+            doubles values;
+            for (int k = 0; k < n; ++k) {
+                int i = static_cast<int>(rng() % n);
+                double v = magnitudes ? std::fabs(all[i]) : all[i];
+                ASSERT_EQ(keys[i] == nan_key, std::isnan(v));
+                if (std::isnan(v) || rng() % 3 == 0) continue;
+                values.push_back(v);
+                picked.push_back(keys[i]);
+            }
+            ints fast, slow;
+            ranks_of_keys(picked, fast);
+            reference::vec_rank_rev(values, slow);
+            ASSERT_EQ(fast, slow) << "n " << n << " trial " << trial;
+        }
+    }
+}

@@ -7,6 +7,7 @@
 #include "config/run_options.h"
 #include "error_of.h"
 #include "reference.h"
+#include "stats/ranks.h"
 #include "stats/tau_analysis.h"
 
 using doubles = std::vector<double>;
@@ -146,4 +147,35 @@ TEST(GeneSetTest, FastTestsMatchTheStraightforwardTest) {
                 ASSERT_EQ(tests[k].cor_dir, dir);
             }
         }
+}
+
+// Ranks from keys of the whole vectors equal those of the scores, for every
+// method, with and without a negative score, and where a NaN sends a side
+// back to its scores.
+TEST(GeneSetTest, KeyedRanksEqualTheRanksOfTheScores) {
+    std::mt19937 rng(17);
+    for (int trial = 0; trial < 120; ++trial) {
+        int n = 1 + static_cast<int>(rng() % (trial < 100 ? 40 : 700));
+        int distinct = trial % 3 == 0 ? 0 : 1 + static_cast<int>(rng() % 5);
+        doubles x = random_scores(rng, n, distinct), y = random_scores(rng, n, distinct);
+        if (trial % 4 == 1) x[rng() % n] = NAN;
+        if (trial % 4 == 2) y[rng() % n] = -0.0;
+        if (trial % 5 == 3)
+            for (double& v : y) v = std::fabs(v);
+        side_keys kx, ky;
+        descending_keys(x.data(), x.size(), false, kx.scores);
+        descending_keys(x.data(), x.size(), true, kx.magnitudes);
+        descending_keys(y.data(), y.size(), false, ky.scores);
+        descending_keys(y.data(), y.size(), true, ky.magnitudes);
+        for (weighting method : {weighting::both, weighting::set, weighting::list}) {
+            set_ranks slow, fast;
+            prepare_ranks(x, y, method, slow);
+            prepare_keyed_ranks(x, y, &kx, &ky, method, fast);
+            ASSERT_EQ(fast.rank_x, slow.rank_x) << "trial " << trial;
+            ASSERT_EQ(fast.rank_y, slow.rank_y);
+            ASSERT_EQ(fast.magnitude_x, slow.magnitude_x);
+            ASSERT_EQ(fast.magnitude_y, slow.magnitude_y);
+            ASSERT_EQ(fast.layout.order, slow.layout.order);
+        }
+    }
 }
