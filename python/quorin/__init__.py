@@ -47,8 +47,6 @@ def _options(tscore, adjust, weights, auto_p, threads, fdr, min_size, max_size, 
         _bad("fdr", fdr, '"bh" or "position"')
     if null not in ("normal", "moments"):
         _bad("null", null, '"normal" or "moments"')
-    if null == "moments" and permutations is not None:
-        raise ValueError("wrong options: null=\"moments\" and permutations each give the p-value; give one of them")
     threads = _whole("threads", threads, 1, _INT_MAX)
     low = 1 if min_size is None else _whole("min_size", min_size, 1, _INT_MAX)
     high = _INT_MAX if max_size is None else _whole("max_size", max_size, 1, _INT_MAX)

@@ -68,9 +68,6 @@
     permutations = if (is.null(permutations)) 0 else .whole("permutations", permutations, 1, .count_max),
     exceed = .whole("exceed", exceed, 1, .count_max), seed = .seed(seed), detail = .flag("detail", detail))
   if (low > high) .fail(sprintf("wrong value for min_size: %.0f is above max_size %.0f", low, high))
-  if (options$null == "moments" && options$permutations > 0) {
-    .fail("wrong options: null = \"moments\" and permutations each give the p-value; give one of them")
-  }
   options
 }
 

@@ -260,9 +260,6 @@ command_line take_options(int argc, char** argv) {
     }
     check_output_clashes(files, o);
     check_sizes(o);
-    // Each replaces the analytic p-value; their p-values answer the same question.
-    if (o.null_kind == null_method::moments && o.permutations > 0)
-        fail("wrong options: --null=moments and --permutations each give the p-value; give one of them");
     check_input_files(o, lists_file, net_file, files);
     check_input_clashes(files, o);
     // A long table's weights are signed: -g applies only when asked for.

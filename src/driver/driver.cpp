@@ -132,14 +132,21 @@ static std::size_t choose_pp(const set_ranks& r, const std::vector<double>& pps,
 // on ties; the p-value is two-sided, and with several PP values it is the
 // tail of the largest |z| among normals with the moments' covariance, so the
 // choice is paid for as in the permutation test. Tau, its direction and the
-// weights come from the tau test at the PP kept, Estimate is its z. Returns
-// the index of the kept test in `weights` (0), or weights.size() when no
-// test was made.
+// weights come from the tau test at the PP kept, Estimate is its z. `scale`
+// gets 1 / sd of each numerator, for permutations of the same statistic.
+// Returns the index of the kept test in `weights` (0), or weights.size()
+// when no test was made.
 static std::size_t moment_null(const set_ranks& r, const std::vector<double>& pps, struct fstat& record,
-                               std::vector<std::vector<double>>& weights) {
+                               std::vector<std::vector<double>>& weights, std::vector<double>& scale) {
     std::vector<std::vector<double>> u, v;
     moment_factors(r, pps, u, v);
     numerator_moments m = moments_of(r.rank_x, r.rank_y, u, v);
+    std::size_t count = m.z.size();
+    scale.assign(count, 0.0);
+    for (std::size_t k = 0; k < count; ++k) {
+        double var = m.covariance[k * count + k];
+        if (var > 0) scale[k] = 1 / std::sqrt(var);
+    }
     std::size_t kept = 0;
     for (std::size_t k = 1; k < m.z.size(); ++k)
         if (std::fabs(m.z[k]) > std::fabs(m.z[kept])) kept = k;
@@ -277,10 +284,11 @@ static void test_set(work_queue& q, std::size_t set, std::size_t ranking, rankin
     // would cost a sort of its own.
     prepare_keyed_ranks(detail.vec_x, detail.vec_y, q.set_state ? &x : nullptr, &y, o.wt_kind, r);
     std::vector<std::vector<double>> weights;
-    std::size_t kept = o.null_kind == null_method::moments ? moment_null(r, q.pps, record, weights)
+    std::vector<double> scale;  // with --null=moments, permutations rank pairings by |z|
+    std::size_t kept = o.null_kind == null_method::moments ? moment_null(r, q.pps, record, weights, scale)
                                                            : choose_pp(r, q.pps, record, weights);
     if (o.permutations > 0) {  // step 4
-        permutation_p perm = permutation_pvalue(name, r, q.pps, o);
+        permutation_p perm = permutation_pvalue(name, r, q.pps, o, scale);
         record.p_value = perm.p_value;
         record.permutations = perm.done;
         record.exact = perm.exact;

@@ -76,6 +76,10 @@ static double statistic(const null_model& m, const std::vector<int>& pairing, nu
         a = b;
     }
     double best = 0;
+    if (!m.scale.empty()) {
+        for (int q = 0; q < P; ++q) best = std::max(best, std::fabs(t[q] * m.scale[q]));
+        return best;
+    }
     for (int q = 0; q < P; ++q) {
         double pairs = (sum[q] * sum[q] - squares[q]) / 2;
         double tau = pairs > 0 ? t[q] / pairs : 0.0;

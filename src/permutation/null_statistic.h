@@ -8,7 +8,9 @@
 // scores with its set scores: the largest |estimate| over the PP values
 // tested (at one PP value, |estimate|; with -p the largest of five, which
 // is the smallest of the five analytic p-values, so the test is corrected for
-// the choice among them).
+// the choice among them). With --null=moments it is the largest |z| instead,
+// z the numerator over its exact standard deviation (`scale`), the statistic
+// whose normal tail the moments give: both ways answer the same question.
 //
 // It is the weighted tau of the definitions computed in double in
 // O(n log n), not the float pair pass: the observed pairing goes through the
@@ -26,6 +28,7 @@ struct null_model {
     std::vector<int> magnitude_y;
     std::vector<std::vector<double>> rank_weight;  // per PP value: the weight of rank r at r
     double root_n = 0;
+    std::vector<double> scale;  // per PP value, 1 / sd of the numerator; empty: the estimate
 };
 
 // For one PP value, or the five of -p.

@@ -43,9 +43,10 @@ static long long orderings_within(int n, long long limit) {
 }
 
 permutation_p permutation_pvalue(const std::string& set_name, const set_ranks& r, const std::vector<double>& pps,
-                                const run_options& o) {
+                                const run_options& o, const std::vector<double>& scale) {
     null_model m;
     make_null_model(r, pps, r.method, m);
+    m.scale = scale;
     null_scratch scratch;
     std::vector<int> pairing(m.n);
     std::iota(pairing.begin(), pairing.end(), 0);

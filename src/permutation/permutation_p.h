@@ -21,6 +21,7 @@ struct permutation_p {
 };
 
 // Draws follow o.seed and the set's name, so the p-value does not depend on
-// the thread that tests the set.
+// the thread that tests the set. `scale` (null_model::scale) makes the
+// statistic the largest |z|; empty, it is the largest |estimate|.
 permutation_p permutation_pvalue(const std::string& set_name, const set_ranks& r, const std::vector<double>& pps,
-                                const run_options& o);
+                                const run_options& o, const std::vector<double>& scale = {});

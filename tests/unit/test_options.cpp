@@ -133,8 +133,6 @@ TEST(Options, BadValuesEndTheRun) {
         {{"--ver"}, "invalid option: --ver"},
         {{"--null=Moments"}, "wrong value for --null: 'Moments' (normal or moments)"},
         {{"--null="}, "wrong value for --null: '' (normal or moments)"},
-        {{"--null=moments", "--permutations=100"},
-         "wrong options: --null=moments and --permutations each give the p-value; give one of them"},
     };
     for (const auto& row : rows) {
         command_line c;

@@ -8,6 +8,7 @@
 
 #include "config/run_options.h"
 #include "permutation/counter_rng.h"
+#include "permutation/moments.h"
 #include "permutation/null_statistic.h"
 #include "permutation/permutation_p.h"
 #include "reference.h"
@@ -100,6 +101,48 @@ TEST(PermutationTest, ExactForSmallSetsCountsEveryOrdering) {
         EXPECT_TRUE(got.exact);
         EXPECT_EQ(got.done, all);
         EXPECT_EQ(got.p_value, static_cast<double>(extreme) / static_cast<double>(all)) << "n " << n;
+    }
+}
+
+// With --null=moments the permutations rank pairings by the largest |z|,
+// the statistic whose normal tail the moments give: enumeration counts the
+// orderings whose z, from the moments of each permuted pairing, is as large.
+TEST(PermutationTest, WithMomentsScaleCountsOrderingsByLargestZ) {
+    std::mt19937 rng(5);
+    const weighting methods[] = {weighting::both, weighting::list, weighting::set};
+    for (int round = 0; round < 60; ++round) {
+        int n = 2 + round % 5;
+        weighting method = methods[round % 3];
+        doubles x = scores(rng, n, true), y = scores(rng, n, true);
+        doubles pps = round % 2 ? five_pps() : doubles{0.5};
+        numerator_moments observed = tau_moments(x, y, pps, method);
+        doubles scale;
+        for (std::size_t k = 0; k < pps.size(); ++k) {
+            double var = observed.covariance[k * pps.size() + k];
+            scale.push_back(var > 0 ? 1 / std::sqrt(var) : 0.0);
+        }
+        auto largest_z = [&](const doubles& paired) {
+            double best = 0;
+            for (double z : tau_moments(x, paired, pps, method).z) best = std::max(best, std::fabs(z));
+            return best;
+        };
+        double want_observed = largest_z(y);
+        std::vector<int> order(n);
+        std::iota(order.begin(), order.end(), 0);
+        long long all = 0, extreme = 0;
+        do {
+            doubles paired(n);
+            for (int i = 0; i < n; ++i) paired[i] = y[order[i]];
+            ++all;
+            extreme += largest_z(paired) >= want_observed - std::max(want_observed * 1e-9, 1e-12);
+        } while (std::next_permutation(order.begin(), order.end()));
+        set_ranks r;
+        prepare_ranks(x, y, method, r);
+        run_options o;
+        o.permutations = o.exceed = 720;
+        permutation_p got = permutation_pvalue("S", r, pps, o, scale);
+        EXPECT_TRUE(got.exact);
+        EXPECT_EQ(got.p_value, static_cast<double>(extreme) / static_cast<double>(all)) << "round " << round;
     }
 }
 
