@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <set>
 #include <utility>
@@ -68,11 +69,18 @@ struct chunk_result {
 };
 
 // How many lines of the text may be records: room reserved for each line
-// whatever it holds would be 32 bytes for every empty line of a file.
+// whatever it holds would be 32 bytes for every empty line of a file. Only
+// the line feeds are looked for (memchr), not the lines taken apart.
 static std::size_t record_line_bound(std::string_view text) {
-    std::size_t count = 0, pos = 0;
-    std::string_view line;
-    while (next_line(text, pos, line)) count += line.size() >= shortest_record_line && line[0] != '#';
+    std::size_t count = 0;
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end) {
+        const char* feed = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        if (!feed) feed = end;
+        count += static_cast<std::size_t>(feed - p) >= shortest_record_line && *p != '#';
+        p = feed + 1;
+    }
     return count;
 }
 
@@ -93,12 +101,15 @@ static void parse_chunk(std::string_view text, const run_options& o, chunk_resul
     std::string_view last_name;
     std::uint32_t last = 0;
     std::size_t pos = 0;
-    std::string_view line, set, gene, field;
+    std::string_view line, set, gene;
+    score_text field;
     double score;
-    while (next_line(text, pos, line)) {
+    set_line_kind kind;
+    // A line is cut at its first carriage return; a stretch without one
+    // need not be searched for it line by line.
+    bool returns = text.find('\r') != std::string_view::npos;
+    while (next_set_line(text, pos, returns, o.tscore, line, kind, set, gene, score, field)) {
         ++out.lines;
-        trim_string(line);
-        set_line_kind kind = parse_set_line(line, o.tscore, set, gene, score, &field);
         if (kind == set_line_kind::skip) continue;
         if (kind == set_line_kind::wrong) {
             out.wrong = true;
@@ -106,9 +117,9 @@ static void parse_chunk(std::string_view text, const run_options& o, chunk_resul
             out.wrong_number = out.lines;
             return;
         }
-        if (!number_field(field) && out.non_numbers++ == 0) {
+        if (!field.number && out.non_numbers++ == 0) {
             out.non_number_line = out.lines;
-            out.non_number_text = field;
+            out.non_number_text = field.field;
             out.non_number_value = score;
         }
         if (kind == set_line_kind::below) {
@@ -156,12 +167,10 @@ static std::size_t sort_set(set_table& t, std::size_t k, std::size_t& dropped, s
     thread_local std::vector<double> scores;
     order.resize(count);
     for (std::size_t i = 0; i < count; ++i) order[i] = std::uint64_t{t.genes[from + i]} << 32 | i;
-    int bytes = 1;
-    while (bytes < 4 && gene_count(t) > std::size_t{1} << 8 * bytes) ++bytes;
     if (count < 64)
         std::sort(order.begin(), order.end());
     else
-        radix_sort_upper(order, spare, bytes);
+        radix_sort_upper(order, spare, static_cast<std::uint32_t>(gene_count(t) - 1));
     scores.assign(t.scores.begin() + from, t.scores.begin() + from + count);
     std::size_t kept = 0;
     dropped = 0;

@@ -19,6 +19,10 @@ void trim_string(std::string_view& line);
 // The number at the start of a field, as atof reads it.
 double field_number(std::string_view field);
 
+// The same, and whether the whole field is a number (number_field), with
+// the field read once when it is a plain decimal.
+double field_number(std::string_view field, bool& number);
+
 // Whether the whole field is a number: a plain decimal at once, anything
 // else as strtod reads it. "NA", "", "4,5" and words are not.
 bool number_field(std::string_view field);
@@ -29,5 +33,13 @@ bool number_field(std::string_view field);
 std::string_view without_version(std::string_view name);
 
 // The next line of text from pos on, without its line feed; false at the
-// end. A last line without a line feed counts.
-bool next_line(std::string_view text, std::size_t& pos, std::string_view& line);
+// end. A last line without a line feed counts. Inline: the readers call it
+// once a line.
+inline bool next_line(std::string_view text, std::size_t& pos, std::string_view& line) {
+    if (pos >= text.size()) return false;
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    line = text.substr(pos, end - pos);
+    pos = end + 1;
+    return true;
+}

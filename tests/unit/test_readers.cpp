@@ -44,6 +44,9 @@ TEST(Numbers, EveryFieldReadsAsAtofReadsIt) {
     for (int k = 0; k < 200000; ++k) {
         std::string field = random_number(rng);
         ASSERT_EQ(bits(field_number(field)), bits(std::atof(field.c_str()))) << "field '" << field << "'";
+        bool number;
+        ASSERT_EQ(bits(field_number(field, number)), bits(std::atof(field.c_str()))) << "field '" << field << "'";
+        ASSERT_EQ(number, number_field(field)) << "field '" << field << "'";
     }
     EXPECT_EQ(bits(field_number("-0")), bits(-0.0));
     EXPECT_EQ(bits(field_number("-0.000")), bits(-0.0));
@@ -98,12 +101,21 @@ std::string random_line(std::mt19937& rng) {
     return line;
 }
 
+// Now and then a line made long: its first field or its gene name padded,
+// mostly with letters, to beyond the 16 and 64 bytes searched at once.
+std::string padded(std::string line, std::mt19937& rng) {
+    std::size_t pad = rng() % 4 == 0 ? rng() % 90 : 0;
+    std::size_t at = rng() % 2 ? 0 : line.find('|') != std::string::npos ? line.find('|') + 1 : 0;
+    line.insert(at, std::string(pad, "cg;| \t#"[rng() % 8 == 0 ? rng() % 7 : 0]));
+    return line;
+}
+
 TEST(GeneSetLines, FastSplitReadsAsTheSplittingFunction) {
     std::mt19937 rng(9);
     for (double cutoff : {10.0, -1e300}) {
         int records = 0;
         for (int k = 0; k < 100000; ++k) {
-            std::string line = random_line(rng);
+            std::string line = k % 2 ? padded(random_line(rng), rng) : random_line(rng);
             std::string want_set, want_gene;
             double want_score = 0, score = 0;
             std::string_view set, gene;
@@ -151,6 +163,49 @@ TEST(GeneSetLines, NoLineShorterThanTenBytesIsARecord) {
               static_cast<int>(set_line_kind::record));
     EXPECT_EQ(static_cast<int>(parse_set_line("\t\t\t; |g\t\t\t", tscore, set, gene, score)),
               static_cast<int>(set_line_kind::record));
+}
+
+// Reading a file's lines with next_set_line gives what next_line, trim_string
+// and parse_set_line give line by line: lines near the record form, some of
+// them long, comments, empty lines and carriage returns anywhere in some
+// texts.
+TEST(GeneSetLines, LinesOfATextReadAsLineByLine) {
+    std::mt19937 rng(19);
+    for (int trial = 0; trial < 400; ++trial) {
+        std::string text;
+        bool returns = trial % 3 == 0;
+        for (int k = 0; k < 60; ++k) {
+            std::string line = padded(random_line(rng), rng);
+            if (rng() % 25 == 0) line = rng() % 2 ? "# comment" : "";
+            if (returns && rng() % 4 == 0) line.insert(rng() % (line.size() + 1), "\r");
+            text += line;
+            if (k < 59 || rng() % 2) text += '\n';
+        }
+        for (double cutoff : {10.0, -1e300}) {
+            std::size_t pos = 0, want_pos = 0;
+            std::string_view line, set, gene, want_line, want_set, want_gene;
+            double score, want_score;
+            score_text field{}, want_field{};
+            set_line_kind kind;
+            while (next_line(text, want_pos, want_line)) {
+                if (returns) trim_string(want_line);
+                set_line_kind want = parse_set_line(want_line, cutoff, want_set, want_gene, want_score, &want_field);
+                ASSERT_TRUE(next_set_line(text, pos, returns, cutoff, line, kind, set, gene, score, field));
+                ASSERT_EQ(pos, want_pos);
+                ASSERT_EQ(static_cast<int>(kind), static_cast<int>(want)) << "line '" << want_line << "'";
+                ASSERT_EQ(line, want_line);
+                if (want == set_line_kind::skip || want == set_line_kind::wrong) continue;
+                ASSERT_EQ(set, want_set) << "line '" << want_line << "'";
+                if (want == set_line_kind::record) {
+                    ASSERT_EQ(gene, want_gene) << "line '" << want_line << "'";
+                }
+                ASSERT_EQ(bits(score), bits(want_score)) << "line '" << want_line << "'";
+                ASSERT_EQ(field.field, want_field.field);
+                ASSERT_EQ(field.number, want_field.number);
+            }
+            ASSERT_FALSE(next_set_line(text, pos, returns, cutoff, line, kind, set, gene, score, field));
+        }
+    }
 }
 
 // The table as set name -> gene name -> score.
