@@ -13,8 +13,9 @@ struct keyed_value {
 // branches. `spare` is working space.
 void radix_sort(std::vector<keyed_value>& items, std::vector<keyed_value>& spare);
 
-// A stable sort of numbers by their upper half, of which only the lowest
-// `bytes` bytes may be non-zero: one counting pass per byte, and none of the
-// 16 KB of counts radix_sort clears, which matters for the hundreds of
-// entries of one gene set.
-void radix_sort_upper(std::vector<std::uint64_t>& items, std::vector<std::uint64_t>& spare, int bytes);
+// A stable sort of numbers by their upper half, which is at most `largest`:
+// one read of the items counts the digits, then one counting pass for each
+// digit in which the keys differ, as few as there are bytes in largest. No
+// 16 KB of counts to clear as in radix_sort, which matters for the hundreds
+// of entries of one gene set.
+void radix_sort_upper(std::vector<std::uint64_t>& items, std::vector<std::uint64_t>& spare, std::uint32_t largest);

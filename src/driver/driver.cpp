@@ -52,10 +52,10 @@ struct work_queue {
     const record_sink* each = nullptr;
     const std::atomic<bool>* cancel = nullptr;
     progress_state progress;
-    // With several rankings, the keys of each set's scores, found once by the
-    // first worker to pair the set (state 2 once there, 1 while being found).
+    // The keys (descending_keys) of all the sets' scores, by entry of the set
+    // table, found once before the workers start; those of the magnitudes
+    // only where the method weighs the set side and a score is negative.
     std::vector<std::uint32_t> set_keys, set_magnitude_keys;
-    std::unique_ptr<std::atomic<std::uint8_t>[]> set_state;
 };
 
 unsigned thread_count(std::uint64_t n, int threads) {
@@ -200,56 +200,27 @@ static const side_keys& ranking_keys(const work_queue& q, ranking_slot& slot, st
     return slot.keys;
 }
 
-// The keys of a set's scores, by entry of the set table, for a run of
-// several rankings: found once per set and kept.
-static const std::uint32_t* set_entry_keys(work_queue& q, std::size_t set, bool magnitudes,
-                                           std::vector<std::uint32_t>& own) {
-    const set_table& t = *q.sets;
-    std::size_t from = t.from[set], n = t.from[set + 1] - from;
-    {
-        std::atomic<std::uint8_t>& state = q.set_state[set];
-        std::uint8_t none = 0;
-        if (state.load(std::memory_order_acquire) == 0 && state.compare_exchange_strong(none, 1)) {
-            descending_keys(&t.scores[from], n, false, own);
-            std::copy(own.begin(), own.end(), q.set_keys.begin() + from);
-            if (!q.set_magnitude_keys.empty()) {
-                descending_keys(&t.scores[from], n, true, own);
-                std::copy(own.begin(), own.end(), q.set_magnitude_keys.begin() + from);
-            }
-            state.store(2, std::memory_order_release);
-        }
-        if (state.load(std::memory_order_acquire) == 2)
-            return (magnitudes ? q.set_magnitude_keys : q.set_keys).data() + from;
-    }
-    descending_keys(&t.scores[from], n, magnitudes, own);  // another worker is keying the set
-    return own.data();
-}
-
 // The keys of both sides for the paired genes: the list side from the
-// ranking's keys by matrix row; the set side from the set's keys, found by
-// walking the set, whose paired genes are a part of it in the same order.
-static void paired_keys(work_queue& q, std::size_t set, const side_keys& list, const std::vector<std::uint32_t>& genes,
-                        side_keys& x, side_keys& y) {
+// ranking's keys by matrix row; the set side from the set table's keys,
+// found by walking the set, whose paired genes are a part of it in the same
+// order.
+static void paired_keys(const work_queue& q, std::size_t set, const side_keys& list,
+                        const std::vector<std::uint32_t>& genes, side_keys& x, side_keys& y) {
     y.scores.clear();
     y.magnitudes.clear();
-    bool list_weighed = !list.magnitudes.empty();
+    x.scores.clear();
+    x.magnitudes.clear();
+    bool list_weighed = !list.magnitudes.empty(), set_weighed = !q.set_magnitude_keys.empty();
     for (std::uint32_t g : genes) {
         y.scores.push_back(list.scores[q.rows[g]]);
         if (list_weighed) y.magnitudes.push_back(list.magnitudes[q.rows[g]]);
     }
-    if (!q.set_state) return;
     const set_table& t = *q.sets;
-    thread_local std::vector<std::uint32_t> own;
-    for (bool magnitudes : {false, true}) {
-        std::vector<std::uint32_t>& out = magnitudes ? x.magnitudes : x.scores;
-        out.clear();
-        if (magnitudes && !magnitudes_weighed(q.o->wt_kind, true)) continue;
-        const std::uint32_t* keys = set_entry_keys(q, set, magnitudes, own);
-        std::size_t i = t.from[set];
-        for (std::uint32_t g : genes) {
-            while (t.genes[i] != g) ++i;
-            out.push_back(keys[i - t.from[set]]);
-        }
+    std::size_t i = t.from[set];
+    for (std::uint32_t g : genes) {
+        while (t.genes[i] != g) ++i;
+        x.scores.push_back(q.set_keys[i]);
+        if (set_weighed) x.magnitudes.push_back(q.set_magnitude_keys[i]);
     }
 }
 
@@ -274,16 +245,17 @@ static void test_set(work_queue& q, std::size_t set, std::size_t ranking, rankin
         char dir;
         one_tau_analysis(o, detail.vec_x, detail.vec_y, 0.5, tau, estimate, p, dir, detail);
     }
-    // Every set of a ranking ranks the same scores: their order, found once
-    // as keys, ranks each set's genes without comparing scores again.
+    // Every set of a ranking ranks the same scores, and every set its own
+    // scores in every ranking: their order, found once as keys, ranks each
+    // set's genes without comparing scores again.
     const side_keys& list = ranking_keys(q, slot, ranking);
     thread_local side_keys x, y;
     paired_keys(q, set, list, genes, x, y);
-    set_ranks r;
-    // A set met by one ranking is ranked from its scores: keying it first
-    // would cost a sort of its own.
-    prepare_keyed_ranks(detail.vec_x, detail.vec_y, q.set_state ? &x : nullptr, &y, o.wt_kind, r);
-    std::vector<std::vector<double>> weights;
+    // Kept from set to set, as are the vectors they hold: a set's detail
+    // takes some of them along, and only those are made anew.
+    thread_local set_ranks r;
+    prepare_keyed_ranks(detail.vec_x, detail.vec_y, &x, &y, o.wt_kind, r);
+    thread_local std::vector<std::vector<double>> weights;
     std::vector<double> scale;  // with --null=moments, permutations rank pairings by |z|
     std::size_t kept = o.null_kind == null_method::moments ? moment_null(r, q.pps, record, weights, scale)
                                                            : choose_pp(r, q.pps, record, weights);
@@ -407,11 +379,10 @@ void performe_threading(const set_table& sets, const score_matrix& rankings, con
         slot = std::make_unique<ranking_slot>();
         slot->left = set_count(sets);
     }
-    if (rankings.names.size() > 1) {
-        q.set_keys.resize(sets.scores.size());
-        q.set_magnitude_keys.resize(o.wt_kind != weighting::list ? sets.scores.size() : 0);
-        q.set_state = std::make_unique<std::atomic<std::uint8_t>[]>(set_count(sets));
-    }
+    descending_keys(sets.scores.data(), sets.scores.size(), false, q.set_keys);
+    bool negative = std::any_of(sets.scores.begin(), sets.scores.end(), [](double v) { return v < 0; });
+    if (magnitudes_weighed(o.wt_kind, true) && negative)
+        descending_keys(sets.scores.data(), sets.scores.size(), true, q.set_magnitude_keys);
     progress_start(q.progress, q.tasks, o);
     run_workers(q, threads);
     progress_finish(q.progress);

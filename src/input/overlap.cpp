@@ -26,9 +26,12 @@ void gene_rows(const set_table& sets, const score_matrix& m, std::vector<std::ui
 void overlap_set(const set_table& sets, std::size_t k, const std::vector<std::uint32_t>& rows,
                  const score_matrix& m, std::size_t ranking, std::vector<std::uint32_t>& genes,
                  std::vector<double>& vec_x, std::vector<double>& vec_y) {
+    // Gathered where the room stays from set to set, then copied out at
+    // their size: no growing, and no allocation for a set that pairs nothing.
+    thread_local std::vector<double> xs, ys;
     genes.clear();
-    vec_x.clear();
-    vec_y.clear();
+    xs.clear();
+    ys.clear();
     std::size_t column = ranking * m.genes.size();
     for (std::size_t i = sets.from[k]; i < sets.from[k + 1]; ++i) {
         std::uint32_t row = rows[sets.genes[i]];
@@ -36,9 +39,11 @@ void overlap_set(const set_table& sets, std::size_t k, const std::vector<std::ui
         std::size_t at = column + row;
         if (!m.present[at]) continue;
         genes.push_back(sets.genes[i]);
-        vec_x.push_back(sets.scores[i]);
-        vec_y.push_back(m.values[at]);
+        xs.push_back(sets.scores[i]);
+        ys.push_back(m.values[at]);
     }
+    vec_x.assign(xs.begin(), xs.end());
+    vec_y.assign(ys.begin(), ys.end());
 }
 
 void gene_names(const set_table& sets, const std::vector<std::uint32_t>& genes, std::vector<std::string>& names) {

@@ -123,7 +123,8 @@ bool follows_direction(int rank_x, int rank_y, std::size_t n, char cor_dir) {
     return cor_dir == '-' ? !same_half : same_half;
 }
 
-void descending_keys(const double* values, std::size_t n, bool magnitudes, std::vector<std::uint32_t>& keys) {
+// Keys by sorting every value that is not NaN.
+static void keys_by_sorting(const double* values, std::size_t n, bool magnitudes, std::vector<std::uint32_t>& keys) {
     keys.assign(n, nan_key);
     thread_local std::vector<keyed_value> items, spare;
     items.clear();
@@ -139,6 +140,60 @@ void descending_keys(const double* values, std::size_t n, bool magnitudes, std::
     }
 }
 
+// Keys of values among which few are distinct, as keys_by_sorting gives
+// them, with only the distinct ones sorted. Each value's descending_key is
+// looked up by hash among those met so far, which number them in order of
+// first appearance; sorted, the distinct keys give each number its place
+// among the distinct values from the largest down, which is the value's
+// key: distinct descending_keys are distinct values, equal ones equal
+// values, and the order is the same. False once more than `most` are
+// distinct: the values are then better sorted all at once.
+static bool keys_by_distinct(const double* values, std::size_t n, bool magnitudes, std::size_t most,
+                             std::vector<std::uint32_t>& keys) {
+    int bits = 1;
+    while ((std::size_t{1} << bits) < 2 * most) ++bits;
+    std::size_t mask = (std::size_t{1} << bits) - 1;
+    thread_local std::vector<std::uint64_t> slot_key;
+    thread_local std::vector<std::uint32_t> slot_number;  // number + 1, 0 for an empty slot
+    thread_local std::vector<keyed_value> distinct, spare;
+    slot_key.assign(mask + 1, 0);
+    slot_number.assign(mask + 1, 0);
+    distinct.clear();
+    keys.resize(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        double v = magnitudes ? std::fabs(values[k]) : values[k];
+        if (std::isnan(v)) {
+            keys[k] = nan_key;
+            continue;
+        }
+        std::uint64_t key = descending_key(v);
+        std::size_t at = static_cast<std::size_t>((key * 0x9e3779b97f4a7c15ULL) >> (64 - bits));
+        while (slot_number[at] != 0 && slot_key[at] != key) at = (at + 1) & mask;
+        if (slot_number[at] == 0) {
+            if (distinct.size() == most) return false;
+            distinct.push_back({key, distinct.size()});
+            slot_key[at] = key;
+            slot_number[at] = static_cast<std::uint32_t>(distinct.size());
+        }
+        keys[k] = slot_number[at] - 1;
+    }
+    radix_sort(distinct, spare);
+    std::vector<std::uint32_t> place(distinct.size());
+    for (std::size_t j = 0; j < distinct.size(); ++j) place[distinct[j].value] = static_cast<std::uint32_t>(j);
+    for (std::uint32_t& key : keys)
+        if (key != nan_key) key = place[key];
+    return true;
+}
+
+void descending_keys(const double* values, std::size_t n, bool magnitudes, std::vector<std::uint32_t>& keys) {
+    // Sorting a few hundred thousand values costs more than looking each up
+    // among a few thousand distinct ones, as the scores of a gene-set file
+    // written with one or two decimals are.
+    const std::size_t most_distinct = 1u << 16;
+    if (n >= 4 * most_distinct && keys_by_distinct(values, n, magnitudes, most_distinct, keys)) return;
+    keys_by_sorting(values, n, magnitudes, keys);
+}
+
 // Why these are vec_rank_rev's ranks. Without a NaN, vec_rank_rev sorts
 // stably from the largest value down and gives each value the place of the
 // first of its run of equals, plus one: 1 + the number of values greater
@@ -151,14 +206,17 @@ void ranks_of_keys(const std::vector<std::uint32_t>& keys, std::vector<int>& ran
     ranks.resize(n);
     if (n == 0) return;
     std::uint32_t largest = *std::max_element(keys.begin(), keys.end());
-    int bytes = largest < (1u << 8) ? 1 : largest < (1u << 16) ? 2 : largest < (1u << 24) ? 3 : 4;
     thread_local std::vector<std::uint64_t> items, spare;
     items.resize(n);
     for (std::size_t k = 0; k < n; ++k) items[k] = std::uint64_t(keys[k]) << 32 | k;
-    radix_sort_upper(items, spare, bytes);
+    radix_sort_upper(items, spare, largest);
     int rank = 1;
+    std::uint64_t key = items[0] >> 32;
     for (std::size_t j = 0; j < n; ++j) {
-        if (j > 0 && items[j] >> 32 != items[j - 1] >> 32) rank = static_cast<int>(j) + 1;
+        if (items[j] >> 32 != key) {
+            key = items[j] >> 32;
+            rank = static_cast<int>(j) + 1;
+        }
         ranks[items[j] & 0xffffffffu] = rank;
     }
 }

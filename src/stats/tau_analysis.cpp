@@ -85,7 +85,7 @@ static void weights_at(const set_ranks& r, double power, std::vector<double>& we
     } else if (r.method == weighting::list) {
         rank_weights(r.magnitude_y, power, by_rank, weights);
     } else {
-        std::vector<double> wx, wy;
+        thread_local std::vector<double> wx, wy;
         rank_weights(r.magnitude_x, power, by_rank, wx);
         rank_weights(r.magnitude_y, power, by_rank, wy);
         merge_weights(wx, wy, weights);

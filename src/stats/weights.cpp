@@ -20,10 +20,11 @@ void rank_weights(const std::vector<int>& magnitude_ranks, double power, std::ve
                   std::vector<double>& weights) {
     std::size_t n = magnitude_ranks.size();
     if (by_rank.size() != n + 1) by_rank.assign(n + 1, NAN);
-    weights.clear();
-    for (int r : magnitude_ranks) {
+    weights.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        int r = magnitude_ranks[i];
         if (std::isnan(by_rank[r])) by_rank[r] = weigher((r - 0.5) / static_cast<double>(n), power);
-        weights.push_back(by_rank[r]);
+        weights[i] = by_rank[r];
     }
 }
 
@@ -58,7 +59,8 @@ void merge_weights(const std::vector<double>& first, const std::vector<double>& 
                    std::vector<double>& merged) {
     merged.clear();
     if (static_cast<int>(first.size()) != static_cast<int>(second.size())) fail("x_n != y_n!");
-    for (std::size_t i = 0; i < first.size(); ++i) merged.push_back(std::pow(first[i] * second[i], 0.5));
+    merged.resize(first.size());
+    for (std::size_t i = 0; i < first.size(); ++i) merged[i] = std::pow(first[i] * second[i], 0.5);
 }
 
 double calculate_limit(const std::vector<double>& weights) {

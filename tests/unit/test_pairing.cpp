@@ -60,15 +60,16 @@ TEST(RadixSortUpper, SortsAsAStableSortByTheUpperHalf) {
     std::mt19937_64 rng(8);
     std::vector<std::uint64_t> items, spare;
     for (int round = 0; round < 400; ++round) {
-        int bytes = 1 + round % 4;
+        int bits = round % 33;
         std::size_t n = round % 50 == 0 ? 0 : rng() % 3000;
-        // Few distinct keys at times, so that many entries tie.
-        std::uint64_t range = round % 3 == 0 ? 7 : (std::uint64_t{1} << 8 * bytes) - 1;
+        // Few distinct keys at times, so that many entries tie; upper halves
+        // of every width, at most `range`.
+        std::uint64_t range = round % 3 == 0 ? 7 : (std::uint64_t{1} << bits) - 1;
         items.clear();
         for (std::size_t k = 0; k < n; ++k) items.push_back((rng() % (range + 1)) << 32 | (rng() & 0xffffffffu));
         std::vector<std::uint64_t> want = items;
         std::stable_sort(want.begin(), want.end(), [](std::uint64_t a, std::uint64_t b) { return a >> 32 < b >> 32; });
-        radix_sort_upper(items, spare, bytes);
+        radix_sort_upper(items, spare, static_cast<std::uint32_t>(range));
         ASSERT_EQ(items, want) << "round " << round;
     }
 }

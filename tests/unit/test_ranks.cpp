@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <cstring>
 #include <random>
 
@@ -189,6 +191,37 @@ TEST(Ranks, KeysOfAWholeRankingRankAnyPickAsTheExchangeSort) {
             ranks_of_keys(picked, fast);
             reference::vec_rank_rev(values, slow);
             ASSERT_EQ(fast, slow) << "n " << n << " trial " << trial;
+        }
+    }
+}
+
+// Keys of a few hundred thousand values with few distinct among them take
+// the distinct ones alone (more than 65 536 distinct: all sorted): each key
+// is the number of distinct values above, NaN nan_key, -0 equal to +0.
+TEST(Ranks, KeysOfManyValuesAreTheirPlacesAmongTheDistinct) {
+    std::mt19937 rng(53);
+    for (int trial = 0; trial < 4; ++trial) {
+        std::size_t n = 300000;
+        doubles all(n);
+        for (double& v : all) {
+            if (trial == 3) v = std::ldexp(static_cast<double>(rng() % 1000000), -10) - 400;  // many distinct
+            else if (trial == 2) v = random_values(rng, 1, true)[0];
+            else v = static_cast<double>(rng() % 2000) / 10.0 - (trial == 1 ? 100 : 0);
+        }
+        for (bool magnitudes : {false, true}) {
+            std::vector<std::uint32_t> keys;
+            descending_keys(all.data(), n, magnitudes, keys);
+            doubles distinct;
+            for (double v : all)
+                if (!std::isnan(v)) distinct.push_back(magnitudes ? std::fabs(v) : v);
+            std::sort(distinct.begin(), distinct.end(), std::greater<double>());
+            distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+            for (std::size_t k = 0; k < n; ++k) {
+                double v = magnitudes ? std::fabs(all[k]) : all[k];
+                std::uint32_t want = std::isnan(v) ? nan_key
+                    : static_cast<std::uint32_t>(std::lower_bound(distinct.begin(), distinct.end(), v, std::greater<double>()) - distinct.begin());
+                ASSERT_EQ(keys[k], want) << "trial " << trial << " value " << v;
+            }
         }
     }
 }
