@@ -132,7 +132,7 @@ static void parse_chunk(std::string_view text, const run_options& o, chunk_resul
         }
         if (o.strip_versions) gene = without_version(gene);
         // consecutive lines usually name the same set
-        if (out.set_names.empty() || set != last_name) {
+        if (out.set_names.empty() || !same_name(set, last_name)) {
             auto it = numbers.emplace(set, static_cast<std::uint32_t>(out.set_names.size())).first;
             if (it->second == out.set_names.size()) {
                 out.set_names.push_back(set);

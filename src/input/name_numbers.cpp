@@ -71,7 +71,7 @@ std::uint32_t number_of(name_numbers& t, std::string_view name) {
         if (slot == 0) return add_name(t, name, at, hash);
         if (slot >> 32 != hash) continue;
         std::size_t k = (slot & 0xffffffffu) - 1, from = t.from[k];
-        if (t.from[k + 1] - from == name.size() && std::memcmp(t.text.data() + from, name.data(), name.size()) == 0)
+        if (t.from[k + 1] - from == name.size() && same_bytes(t.text.data() + from, name.data(), name.size()))
             return static_cast<std::uint32_t>(k);
     }
 }

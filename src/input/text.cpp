@@ -24,40 +24,6 @@ std::vector<std::string> str_split(const std::string& text, const std::string& d
     return std::vector<std::string>(views.begin(), views.end());
 }
 
-// A field that is only a plain decimal, [+-]digits[.digits] with at most 15
-// digits: the digits as a whole number and the power of ten that divides it
-// are both exact doubles, so one division rounds once, to the nearest double,
-// which is what atof gives. Anything else is left to atof. The digits are
-// gathered unsigned, where a long run wraps instead of overflowing; such a
-// run has more than 15 digits and is refused.
-static bool plain_decimal(std::string_view field, double& value) {
-    static const double powers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                    1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-    const char* p = field.data();
-    const char* end = p + field.size();
-    bool negative = false;
-    if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
-    const char* first = p;
-    const char* point = nullptr;
-    std::uint64_t digits = 0;
-    for (; p < end; ++p) {
-        unsigned digit = static_cast<unsigned char>(*p - '0');
-        if (digit < 10) {
-            digits = digits * 10 + digit;
-        } else if (*p == '.' && !point) {
-            point = p;
-        } else {
-            return false;
-        }
-    }
-    std::size_t count = static_cast<std::size_t>(end - first) - (point != nullptr);
-    std::size_t decimals = point ? static_cast<std::size_t>(end - point - 1) : 0;
-    if (count == 0 || count > 15) return false;
-    value = static_cast<double>(static_cast<std::int64_t>(digits)) / powers[decimals];
-    if (negative) value = -value;
-    return true;
-}
-
 // atof needs the field on its own: on the whole line it would skip a
 // following tab as white space and read the next field.
 static double atof_field(std::string_view field) {
@@ -71,10 +37,7 @@ double field_number(std::string_view field) {
     return plain_decimal(field, value) ? value : atof_field(field);
 }
 
-double field_number(std::string_view field, bool& number) {
-    double value;
-    number = true;
-    if (plain_decimal(field, value)) return value;
+double unusual_field_number(std::string_view field, bool& number) {
     number = reads_as_number(field);
     return atof_field(field);
 }

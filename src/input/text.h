@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,9 +20,50 @@ void trim_string(std::string_view& line);
 // The number at the start of a field, as atof reads it.
 double field_number(std::string_view field);
 
-// The same, and whether the whole field is a number (number_field), with
-// the field read once when it is a plain decimal.
-double field_number(std::string_view field, bool& number);
+// A field that is only a plain decimal, [+-]digits[.digits] with at most 15
+// digits: the digits as a whole number and the power of ten that divides it
+// are both exact doubles, so one division rounds once, to the nearest double,
+// which is what atof gives. Anything else is left to atof. The digits are
+// gathered unsigned, where a long run wraps instead of overflowing; such a
+// run has more than 15 digits and is refused. Inline, as is field_number
+// below: the gene-set reader reads a score a line.
+inline bool plain_decimal(std::string_view field, double& value) {
+    static constexpr double powers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const char* p = field.data();
+    const char* end = p + field.size();
+    bool negative = false;
+    if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
+    const char* first = p;
+    const char* point = nullptr;
+    std::uint64_t digits = 0;
+    for (; p < end; ++p) {
+        unsigned digit = static_cast<unsigned char>(*p - '0');
+        if (digit < 10) {
+            digits = digits * 10 + digit;
+        } else if (*p == '.' && !point) {
+            point = p;
+        } else {
+            return false;
+        }
+    }
+    std::size_t count = static_cast<std::size_t>(end - first) - (point != nullptr);
+    std::size_t decimals = point ? static_cast<std::size_t>(end - point - 1) : 0;
+    if (count == 0 || count > 15) return false;
+    value = static_cast<double>(static_cast<std::int64_t>(digits)) / powers[decimals];
+    if (negative) value = -value;
+    return true;
+}
+
+// field_number, and whether the whole field is a number (number_field), with
+// the field read once when it is a plain decimal; unusual_field_number for
+// any other field.
+double unusual_field_number(std::string_view field, bool& number);
+inline double field_number(std::string_view field, bool& number) {
+    double value;
+    number = true;
+    return plain_decimal(field, value) ? value : unusual_field_number(field, number);
+}
 
 // Whether the whole field is a number: a plain decimal at once, anything
 // else as strtod reads it. "NA", "", "4,5" and words are not.

@@ -201,22 +201,58 @@ void descending_keys(const double* values, std::size_t n, bool magnitudes, std::
 // together, so the keys number the distinct values from the largest down:
 // a greater value has a smaller key, equal values the same key. Sorted by
 // key, the values before the run of a key are exactly the greater ones.
-void ranks_of_keys(const std::vector<std::uint32_t>& keys, std::vector<int>& ranks) {
+// The positions 0 .. n - 1 sorted stably by keys[position], as the lower
+// halves of items, with the keys above them.
+static void sort_by_keys(const std::vector<std::uint32_t>& keys, const std::uint32_t* positions,
+                         std::vector<std::uint64_t>& items, std::vector<std::uint64_t>& spare) {
     std::size_t n = keys.size();
-    ranks.resize(n);
-    if (n == 0) return;
-    std::uint32_t largest = *std::max_element(keys.begin(), keys.end());
-    thread_local std::vector<std::uint64_t> items, spare;
+    std::uint32_t largest = 0;
     items.resize(n);
-    for (std::size_t k = 0; k < n; ++k) items[k] = std::uint64_t(keys[k]) << 32 | k;
+    for (std::size_t k = 0; k < n; ++k) {
+        std::uint32_t at = positions ? positions[k] : static_cast<std::uint32_t>(k), key = keys[at];
+        largest = key > largest ? key : largest;
+        items[k] = std::uint64_t{key} << 32 | at;
+    }
     radix_sort_upper(items, spare, largest);
+}
+
+// Each position's rank from items sorted by key: the place of the first of
+// its run of equal keys, plus one.
+static void ranks_of_sorted(const std::vector<std::uint64_t>& items, std::vector<int>& ranks) {
+    ranks.resize(items.size());
     int rank = 1;
-    std::uint64_t key = items[0] >> 32;
-    for (std::size_t j = 0; j < n; ++j) {
+    std::uint64_t key = items.empty() ? 0 : items[0] >> 32;
+    for (std::size_t j = 0; j < items.size(); ++j) {
         if (items[j] >> 32 != key) {
             key = items[j] >> 32;
             rank = static_cast<int>(j) + 1;
         }
         ranks[items[j] & 0xffffffffu] = rank;
     }
+}
+
+void ranks_of_keys(const std::vector<std::uint32_t>& keys, std::vector<int>& ranks) {
+    thread_local std::vector<std::uint64_t> items, spare;
+    sort_by_keys(keys, nullptr, items, spare);
+    ranks_of_sorted(items, ranks);
+}
+
+// Sorted by y key, stably, the positions are in order of y rank and, among
+// equal y ranks, of position (ranks_of_keys above). Sorting that sequence
+// stably by x key puts it in order of x rank and keeps that order among
+// equal x ranks: ascending (x rank, y rank), equal pairs in order of
+// position, which is the stable lexicographic sort bubble_lexsort makes.
+void keyed_pair_order(const std::vector<std::uint32_t>& x, const std::vector<std::uint32_t>& y,
+                      std::vector<int>& rank_x, std::vector<int>& rank_y, std::vector<int>& order) {
+    thread_local std::vector<std::uint64_t> items, spare;
+    thread_local std::vector<std::uint32_t> by_y;
+    std::size_t n = x.size();
+    sort_by_keys(y, nullptr, items, spare);
+    ranks_of_sorted(items, rank_y);
+    by_y.resize(n);
+    for (std::size_t j = 0; j < n; ++j) by_y[j] = static_cast<std::uint32_t>(items[j]);
+    sort_by_keys(x, by_y.data(), items, spare);
+    ranks_of_sorted(items, rank_x);
+    order.resize(n);
+    for (std::size_t j = 0; j < n; ++j) order[j] = static_cast<int>(items[j] & 0xffffffffu);
 }

@@ -31,3 +31,9 @@ void descending_keys(const double* values, std::size_t n, bool magnitudes, std::
 
 // vec_rank_rev of the values whose keys these are, for keys without nan_key.
 void ranks_of_keys(const std::vector<std::uint32_t>& keys, std::vector<int>& ranks);
+
+// ranks_of_keys of both sides, and the order bubble_lexsort gives to the
+// pairs of those ranks, with one integer sort of each side; for keys of
+// equal number, without nan_key.
+void keyed_pair_order(const std::vector<std::uint32_t>& x, const std::vector<std::uint32_t>& y,
+                      std::vector<int>& rank_x, std::vector<int>& rank_y, std::vector<int>& order);

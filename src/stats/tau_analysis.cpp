@@ -15,12 +15,16 @@
 
 static double power_of(double pp) { return -0.6931471805599453 / std::log(pp); }
 
+static bool has_negative(const std::vector<double>& scores) {
+    return std::any_of(scores.begin(), scores.end(), [](double v) { return v < 0; });
+}
+
 // Without a negative score the magnitudes compare exactly as the scores do
 // (taking the absolute value only changes -0 and the sign of NaN), so their
 // ranks are the ranks of the scores.
 static void magnitude_ranks(const std::vector<double>& scores, const std::vector<int>& score_ranks,
                             std::vector<int>& ranks) {
-    if (std::none_of(scores.begin(), scores.end(), [](double v) { return v < 0; })) {
+    if (!has_negative(scores)) {
         ranks = score_ranks;
         return;
     }
@@ -34,29 +38,49 @@ void prepare_ranks(const std::vector<double>& vec_x, const std::vector<double>& 
     prepare_keyed_ranks(vec_x, vec_y, nullptr, nullptr, method, r);
 }
 
+// The magnitude ranks of a keyed side: its score ranks where no score is
+// negative (magnitude_ranks), else from the keys of the magnitudes.
+static void magnitude_key_ranks(const std::vector<double>& scores, const side_keys& keys,
+                                const std::vector<int>& score_ranks, std::vector<int>& ranks) {
+    if (has_negative(scores))
+        ranks_of_keys(keys.magnitudes, ranks);
+    else
+        ranks = score_ranks;
+}
+
+static bool keyed(const side_keys* keys) {
+    return keys && std::find(keys->scores.begin(), keys->scores.end(), nan_key) == keys->scores.end();
+}
+
 // One side: the ranks of the scores and, where weighed, of their magnitudes.
 // Keys hold nan_key exactly where a score is NaN; there the exchange rule
 // of vec_rank_rev decides, so those sides take it.
 static void side_ranks(const std::vector<double>& scores, const side_keys* keys, bool weighed,
                        std::vector<int>& ranks, std::vector<int>& magnitudes) {
     magnitudes.clear();
-    bool keyed = keys && std::find(keys->scores.begin(), keys->scores.end(), nan_key) == keys->scores.end();
-    if (!keyed) {
+    if (!keyed(keys)) {
         vec_rank_rev(scores, ranks);
         if (weighed) magnitude_ranks(scores, ranks, magnitudes);
         return;
     }
     ranks_of_keys(keys->scores, ranks);
-    if (!weighed) return;
-    if (std::none_of(scores.begin(), scores.end(), [](double v) { return v < 0; }))
-        magnitudes = ranks;
-    else
-        ranks_of_keys(keys->magnitudes, magnitudes);
+    if (weighed) magnitude_key_ranks(scores, *keys, ranks, magnitudes);
 }
 
 void prepare_keyed_ranks(const std::vector<double>& vec_x, const std::vector<double>& vec_y, const side_keys* x,
                          const side_keys* y, weighting method, set_ranks& r) {
     r.method = method;
+    if (keyed(x) && keyed(y) && !x->scores.empty() && x->scores.size() == y->scores.size()) {
+        // Both sides keyed: their ranks and the pair order from one sort of
+        // each (anything else fails in make_pair_layout as it always has).
+        keyed_pair_order(x->scores, y->scores, r.rank_x, r.rank_y, r.layout.order);
+        r.magnitude_x.clear();
+        r.magnitude_y.clear();
+        if (method != weighting::list) magnitude_key_ranks(vec_x, *x, r.rank_x, r.magnitude_x);
+        if (method != weighting::set) magnitude_key_ranks(vec_y, *y, r.rank_y, r.magnitude_y);
+        layout_in_order(r.rank_x, r.rank_y, r.layout);
+        return;
+    }
     side_ranks(vec_x, x, method != weighting::list, r.rank_x, r.magnitude_x);
     side_ranks(vec_y, y, method != weighting::set, r.rank_y, r.magnitude_y);
     make_pair_layout(r.rank_x, r.rank_y, r.layout);

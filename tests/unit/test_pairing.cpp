@@ -56,6 +56,20 @@ TEST(NameNumbers, AFullTableStillFindsItsNamesAndTakesNoMore) {
     EXPECT_EQ(name_count(table), 3000u);
 }
 
+// same_bytes agrees with memcmp on every length up to 40, for equal bytes
+// and for one byte changed anywhere.
+TEST(NameNumbers, SameBytesAsMemcmp) {
+    std::mt19937 rng(6);
+    for (std::size_t n = 0; n <= 40; ++n)
+        for (int trial = 0; trial < 200; ++trial) {
+            std::string a(n, ' ');
+            for (char& c : a) c = static_cast<char>(rng() % 4);
+            std::string b = a;
+            if (n > 0 && trial % 2) b[rng() % n] = static_cast<char>(rng() % 4);
+            ASSERT_EQ(same_bytes(a.data(), b.data(), n), std::memcmp(a.data(), b.data(), n) == 0) << "n " << n;
+        }
+}
+
 TEST(RadixSortUpper, SortsAsAStableSortByTheUpperHalf) {
     std::mt19937_64 rng(8);
     std::vector<std::uint64_t> items, spare;

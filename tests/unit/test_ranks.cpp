@@ -225,3 +225,28 @@ TEST(Ranks, KeysOfManyValuesAreTheirPlacesAmongTheDistinct) {
         }
     }
 }
+
+// Both sides' ranks and the pair order from one sort of each side's keys are
+// ranks_of_keys of each and bubble_lexsort of those ranks: keys with many
+// ties, none, and of every width.
+TEST(Ranks, KeyedPairOrderIsTheLexsortOfTheKeyedRanks) {
+    std::mt19937 rng(57);
+    for (int trial = 0; trial < 500; ++trial) {
+        std::size_t n = 1 + rng() % (trial < 450 ? 400 : 3000);
+        std::uint32_t spread_x = trial % 3 == 0 ? 1 + rng() % 5 : static_cast<std::uint32_t>(rng()) >> (rng() % 32);
+        std::uint32_t spread_y = trial % 4 == 0 ? 1 + rng() % 5 : static_cast<std::uint32_t>(rng()) >> (rng() % 32);
+        std::vector<std::uint32_t> x(n), y(n);
+        for (std::size_t k = 0; k < n; ++k) {
+            x[k] = static_cast<std::uint32_t>(rng() % (std::uint64_t{spread_x} + 1)) % nan_key;
+            y[k] = static_cast<std::uint32_t>(rng() % (std::uint64_t{spread_y} + 1)) % nan_key;
+        }
+        ints rank_x, rank_y, order, want_x, want_y, want_order;
+        keyed_pair_order(x, y, rank_x, rank_y, order);
+        ranks_of_keys(x, want_x);
+        ranks_of_keys(y, want_y);
+        bubble_lexsort(want_x, want_y, want_order);
+        ASSERT_EQ(rank_x, want_x) << "trial " << trial;
+        ASSERT_EQ(rank_y, want_y) << "trial " << trial;
+        ASSERT_EQ(order, want_order) << "trial " << trial;
+    }
+}

@@ -5,6 +5,10 @@
 
 void make_pair_layout(const std::vector<int>& rank_x, const std::vector<int>& rank_y, pair_layout& layout) {
     bubble_lexsort(rank_x, rank_y, layout.order);
+    layout_in_order(rank_x, rank_y, layout);
+}
+
+void layout_in_order(const std::vector<int>& rank_x, const std::vector<int>& rank_y, pair_layout& layout) {
     std::size_t n = layout.order.size();
     layout.x.resize(n);
     layout.y.resize(n);

@@ -11,6 +11,8 @@ struct pair_layout {
 };
 
 void make_pair_layout(const std::vector<int>& rank_x, const std::vector<int>& rank_y, pair_layout& layout);
+// The same where layout.order already holds the pair order (keyed_pair_order).
+void layout_in_order(const std::vector<int>& rank_x, const std::vector<int>& rank_y, pair_layout& layout);
 
 // W (sum of pair weights) and T (signed sum) of the weighted tau for each of
 // several weight vectors over the same elements, each bit-identical to the
