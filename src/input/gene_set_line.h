@@ -32,3 +32,9 @@ bool next_set_line(std::string_view text, std::size_t& pos, bool returns, double
 // carriage return only shortens a line, so a line of the file shorter than
 // this is never a record.
 constexpr std::size_t shortest_record_line = 10;
+
+// How many lines of text may be records: those of at least
+// shortest_record_line bytes that are not comments. The reader reserves
+// room for that many; room for each line whatever it holds would be 32
+// bytes for every empty line of a file.
+std::size_t record_line_bound(std::string_view text);

@@ -68,22 +68,6 @@ struct chunk_result {
     double non_number_value = 0;
 };
 
-// How many lines of the text may be records: room reserved for each line
-// whatever it holds would be 32 bytes for every empty line of a file. Only
-// the line feeds are looked for (memchr), not the lines taken apart.
-static std::size_t record_line_bound(std::string_view text) {
-    std::size_t count = 0;
-    const char* p = text.data();
-    const char* end = p + text.size();
-    while (p < end) {
-        const char* feed = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-        if (!feed) feed = end;
-        count += static_cast<std::size_t>(feed - p) >= shortest_record_line && *p != '#';
-        p = feed + 1;
-    }
-    return count;
-}
-
 // The most gene names a stretch numbers by hash: 262 144 names, 4 MB of
 // slots, more than the transcripts of a genome. A gene met once the table is
 // full is not looked up again: it becomes an overflow entry of its own, which

@@ -74,10 +74,19 @@
 static const value_range anything = {-INFINITY, INFINITY};
 static const double unit = 0x1p-53;
 
-static bool bounded_weights(const std::vector<float>& f) {
-    for (float v : f)
-        if (!(v >= 0 && v <= 0x1p60f)) return false;
-    return true;
+// The floats of one weight vector in pair order, as pair_sums makes them;
+// whether all are bounded (0 <= f <= 2^60, NaN not), checked in the same
+// loop without a branch a weight.
+static bool bounded_weights(const std::vector<double>& weights, const pair_layout& l, std::vector<float>& f) {
+    std::size_t n = l.order.size();
+    f.resize(n);
+    bool bounded = true;
+    for (std::size_t k = 0; k < n; ++k) {
+        float v = static_cast<float>(weights[l.order[k]]);
+        f[k] = v;
+        bounded &= v >= 0 && v <= 0x1p60f;
+    }
+    return bounded;
 }
 
 // W' and T' of M weight vectors in one sweep along the pair order: the
@@ -186,14 +195,13 @@ void tau_ranges(const pair_layout& l, const std::vector<const std::vector<double
     if (n < 1 || n > (1u << 24) || l.y.size() != n || l.tie_start.size() != n) return;
     for (int y : l.y)
         if (y < 1 || static_cast<std::size_t>(y) > n) return;
-    std::vector<std::vector<float>> f(m);
+    thread_local std::vector<std::vector<float>> f;
+    f.resize(m);
     std::vector<const std::vector<float>*> usable;
     std::vector<std::size_t> which;
     for (std::size_t v = 0; v < m; ++v) {
         if (weights[v]->size() != n) continue;
-        f[v].resize(n);
-        for (std::size_t k = 0; k < n; ++k) f[v][k] = static_cast<float>((*weights[v])[l.order[k]]);
-        if (!bounded_weights(f[v])) continue;
+        if (!bounded_weights(*weights[v], l, f[v])) continue;
         usable.push_back(&f[v]);
         which.push_back(v);
     }

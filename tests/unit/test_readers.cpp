@@ -181,6 +181,13 @@ TEST(GeneSetLines, LinesOfATextReadAsLineByLine) {
             text += line;
             if (k < 59 || rng() % 2) text += '\n';
         }
+        // The bound on record lines counts as next_line cuts, whole or cut anywhere.
+        for (std::size_t cut : {text.size(), static_cast<std::size_t>(rng() % text.size())}) {
+            std::string_view part = std::string_view(text).substr(0, cut), each;
+            std::size_t bound = 0, at = 0;
+            while (next_line(part, at, each)) bound += each.size() >= shortest_record_line && each[0] != '#';
+            ASSERT_EQ(record_line_bound(part), bound);
+        }
         for (double cutoff : {10.0, -1e300}) {
             std::size_t pos = 0, want_pos = 0;
             std::string_view line, set, gene, want_line, want_set, want_gene;

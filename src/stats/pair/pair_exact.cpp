@@ -67,10 +67,13 @@ struct exact_totals {
     __int128 t = 0;
 };
 
+// f * 2^s, for the s of exact_shift: pmin is a normal float, so s lies in
+// [-104, 149] and 2^s is a double; every f * 2^s lies between 2^-100 and
+// 2^126, so the product in double is exact, as ldexp's, and a float.
 static void scaled(const std::vector<float>& f, int s, std::vector<float>& out) {
     out.resize(f.size());
-    for (std::size_t i = 0; i < f.size(); ++i)
-        out[i] = static_cast<float>(std::ldexp(static_cast<double>(f[i]), s));
+    const double scale = std::ldexp(1.0, s);
+    for (std::size_t i = 0; i < f.size(); ++i) out[i] = static_cast<float>(static_cast<double>(f[i]) * scale);
 }
 
 // The j of row i from `from` to `to`, one at a time (the tails of the vector loops).
