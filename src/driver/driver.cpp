@@ -206,21 +206,23 @@ static const side_keys& ranking_keys(const work_queue& q, ranking_slot& slot, st
 // order.
 static void paired_keys(const work_queue& q, std::size_t set, const side_keys& list,
                         const std::vector<std::uint32_t>& genes, side_keys& x, side_keys& y) {
-    y.scores.clear();
-    y.magnitudes.clear();
-    x.scores.clear();
-    x.magnitudes.clear();
+    std::size_t n = genes.size();
     bool list_weighed = !list.magnitudes.empty(), set_weighed = !q.set_magnitude_keys.empty();
-    for (std::uint32_t g : genes) {
-        y.scores.push_back(list.scores[q.rows[g]]);
-        if (list_weighed) y.magnitudes.push_back(list.magnitudes[q.rows[g]]);
+    y.scores.resize(n);
+    y.magnitudes.resize(list_weighed ? n : 0);
+    x.scores.resize(n);
+    x.magnitudes.resize(set_weighed ? n : 0);
+    for (std::size_t j = 0; j < n; ++j) {
+        std::uint32_t row = q.rows[genes[j]];
+        y.scores[j] = list.scores[row];
+        if (list_weighed) y.magnitudes[j] = list.magnitudes[row];
     }
     const set_table& t = *q.sets;
     std::size_t i = t.from[set];
-    for (std::uint32_t g : genes) {
-        while (t.genes[i] != g) ++i;
-        x.scores.push_back(q.set_keys[i]);
-        if (set_weighed) x.magnitudes.push_back(q.set_magnitude_keys[i]);
+    for (std::size_t j = 0; j < n; ++j) {
+        while (t.genes[i] != genes[j]) ++i;
+        x.scores[j] = q.set_keys[i];
+        if (set_weighed) x.magnitudes[j] = q.set_magnitude_keys[i];
     }
 }
 
