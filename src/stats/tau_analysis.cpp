@@ -108,6 +108,8 @@ static void weights_at(const set_ranks& r, double power, std::vector<double>& we
         rank_weights(r.magnitude_x, power, by_rank, weights);
     } else if (r.method == weighting::list) {
         rank_weights(r.magnitude_y, power, by_rank, weights);
+    } else if (r.magnitude_x.size() == r.magnitude_y.size()) {
+        merged_rank_weights(r.magnitude_x, r.magnitude_y, power, by_rank, weights);
     } else {
         thread_local std::vector<double> wx, wy;
         rank_weights(r.magnitude_x, power, by_rank, wx);

@@ -30,3 +30,9 @@ void rank_weights(const std::vector<int>& magnitude_ranks, double power, std::ve
 // known) for further vectors of the same length and power.
 void rank_weights(const std::vector<int>& magnitude_ranks, double power, std::vector<double>& by_rank,
                   std::vector<double>& weights);
+
+// merge_weights of the two rank_weights vectors, in one loop without them:
+// the same by_rank entries, products and powers. For rank vectors of equal
+// length.
+void merged_rank_weights(const std::vector<int>& ranks_x, const std::vector<int>& ranks_y, double power,
+                         std::vector<double>& by_rank, std::vector<double>& weights);

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <random>
 
 #include "error_of.h"
 #include "stats/weights.h"
@@ -60,4 +63,26 @@ TEST(Limit, DividesBySqrtQBeforeSqrtN) {
     EXPECT_EQ(calculate_limit({0, 0}), 0.0);
     // limit of the weights (5/6, 1/2, 1/6), in extended precision
     EXPECT_NEAR(calculate_limit({5.0 / 6, 0.5, 1.0 / 6}), 0.87831, 5e-6);
+}
+
+// merged_rank_weights is merge_weights of the two rank_weights vectors, to
+// the bit: ranks with ties, tables shared between calls as the run shares them.
+TEST(Weights, MergedInOneLoopAsMergedFromBothVectors) {
+    std::mt19937 rng(3);
+    for (int trial = 0; trial < 300; ++trial) {
+        std::size_t n = 1 + rng() % 300;
+        std::vector<int> x(n), y(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            x[i] = 1 + static_cast<int>(rng() % (trial % 3 == 0 ? std::min<std::size_t>(3, n) : n));
+            y[i] = 1 + static_cast<int>(rng() % n);
+        }
+        double power = 0.3 + (rng() % 40) / 10.0;
+        doubles table_a, table_b, wx, wy, want, got;
+        rank_weights(x, power, table_a, wx);
+        rank_weights(y, power, table_a, wy);
+        merge_weights(wx, wy, want);
+        merged_rank_weights(x, y, power, table_b, got);
+        ASSERT_EQ(got.size(), want.size());
+        for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(std::memcmp(&got[i], &want[i], sizeof(double)), 0) << i;
+    }
 }
