@@ -10,6 +10,7 @@
 #include <system_error>
 #include <thread>
 
+#include "common/byte_buffer.h"
 #include "common/error.h"
 #include "input/overlap.h"
 #include "permutation/moments.h"
@@ -381,10 +382,14 @@ void performe_threading(const set_table& sets, const score_matrix& rankings, con
         slot = std::make_unique<ranking_slot>();
         slot->left = set_count(sets);
     }
-    descending_keys(sets.scores.data(), sets.scores.size(), false, q.set_keys);
     bool negative = std::any_of(sets.scores.begin(), sets.scores.end(), [](double v) { return v < 0; });
-    if (magnitudes_weighed(o.wt_kind, true) && negative)
-        descending_keys(sets.scores.data(), sets.scores.size(), true, q.set_magnitude_keys);
+    for (bool magnitudes : {false, true}) {
+        if (magnitudes && !(magnitudes_weighed(o.wt_kind, true) && negative)) continue;
+        std::vector<std::uint32_t>& keys = magnitudes ? q.set_magnitude_keys : q.set_keys;
+        keys.reserve(sets.scores.size());
+        advise_huge_pages(keys.data(), keys.capacity() * sizeof(std::uint32_t));
+        descending_keys(sets.scores.data(), sets.scores.size(), magnitudes, keys);
+    }
     progress_start(q.progress, q.tasks, o);
     run_workers(q, threads);
     progress_finish(q.progress);
