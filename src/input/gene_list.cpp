@@ -22,20 +22,22 @@ gene_table read_list_bytes(file_bytes bytes, const run_options& o, read_counts& 
             fail_quoting("wrong line: ", line, std::make_shared<file_bytes>(std::move(bytes)),
                          "line " + std::to_string(counts.lines) +
                              ": a gene, a tab and its score expected (both fields not empty)");
-        double score = field_number(fields[1]);
-        if (!number_field(fields[1]) && counts.non_numbers++ == 0) {
+        bool number;
+        double score = field_number(fields[1], number);
+        if (!number && counts.non_numbers++ == 0) {
             counts.non_number_line = counts.lines;
             counts.non_number_text = std::string(fields[1]);
             counts.non_number_value = score;
         }
         ++counts.records;
         std::string_view gene = o.strip_versions ? without_version(fields[0]) : fields[0];
-        auto it = list.find(gene);
-        if (it != list.end()) {
+        // One walk down the tree: where the gene is, or where it goes.
+        auto it = list.lower_bound(gene);
+        if (it != list.end() && it->first == gene) {
             it->second = score;
             if (counts.duplicates++ < 5 && o.verbose) counts.duplicate_names.emplace_back(gene);
         } else
-            list.emplace(std::string(gene), score);
+            list.emplace_hint(it, std::string(gene), score);
     }
     release_file(bytes);
     if (o.adj_method[1] == '2') vemo_list_abs(list);

@@ -7,6 +7,7 @@
 #include <vector>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "common/output.h"
 #include "common/records.h"
@@ -141,6 +142,31 @@ static std::string slurp(const std::string& name) {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+// num writes what printf's %.*g writes: random bit patterns (subnormals,
+// infinities, NaN of either sign), short decimals and halfway cases, at
+// every precision the options allow.
+TEST(Numbers, SameTextAsPrintf) {
+    std::mt19937_64 rng(17);
+    auto printed = [](double v, int precision) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.*g", precision, v);
+        return std::string(buf);
+    };
+    const double specials[] = {0.0, -0.0, INFINITY, -INFINITY, NAN, -NAN, 5e-324, 1.7976931348623157e308,
+                               0.5, 9.9999995, 1e-5, 1e-4, 123456.5, 1234567.0, 0.000123456789};
+    for (double v : specials)
+        for (int precision = 1; precision <= 17; ++precision) ASSERT_EQ(num(v, precision), printed(v, precision));
+    for (int k = 0; k < 300000; ++k) {
+        std::uint64_t bits = rng();
+        double v;
+        std::memcpy(&v, &bits, sizeof v);
+        if (k % 2) v = static_cast<double>(rng() % 100000000) / std::pow(10.0, static_cast<double>(rng() % 12)) - 0.5;
+        int precision = 1 + static_cast<int>(rng() % 17);
+        ASSERT_EQ(num(v, precision), printed(v, precision)) << v;
+        ASSERT_EQ(num(v), printed(v, 6)) << v;
+    }
 }
 
 TEST(Detail, LimitIsStrictAndTiesKeepNameOrder) {
