@@ -87,7 +87,10 @@ void prepare_keyed_ranks(const std::vector<double>& vec_x, const std::vector<dou
 }
 
 // The weight of a rank depends only on n and the power, and many gene sets
-// have the same size: each thread keeps the tables it has filled, up to a bound.
+// have the same size: each thread keeps the tables it has made, up to a
+// bound. A table is filled for every rank when made (fill_rank_table): its
+// n weights cost little beside the n^2 / 2 pairs of any set of that size,
+// and the sets that read it then need no check for a missing weight.
 static std::vector<double>& rank_table(std::size_t n, double power) {
     thread_local std::map<std::pair<std::size_t, double>, std::vector<double>> tables;
     thread_local std::size_t held = 0;
@@ -99,7 +102,9 @@ static std::vector<double>& rank_table(std::size_t n, double power) {
         held = 0;
     }
     held += n + 1;
-    return tables.emplace(key, std::vector<double>(n + 1, NAN)).first->second;
+    std::vector<double>& table = tables[key];
+    fill_rank_table(n, power, table);
+    return table;
 }
 
 static void weights_at(const set_ranks& r, double power, std::vector<double>& weights) {
@@ -109,7 +114,7 @@ static void weights_at(const set_ranks& r, double power, std::vector<double>& we
     } else if (r.method == weighting::list) {
         rank_weights(r.magnitude_y, power, by_rank, weights);
     } else if (r.magnitude_x.size() == r.magnitude_y.size()) {
-        merged_rank_weights(r.magnitude_x, r.magnitude_y, power, by_rank, weights);
+        merged_rank_weights(r.magnitude_x, r.magnitude_y, by_rank, weights);
     } else {
         thread_local std::vector<double> wx, wy;
         rank_weights(r.magnitude_x, power, by_rank, wx);

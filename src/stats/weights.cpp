@@ -28,19 +28,16 @@ void rank_weights(const std::vector<int>& magnitude_ranks, double power, std::ve
     }
 }
 
-void merged_rank_weights(const std::vector<int>& ranks_x, const std::vector<int>& ranks_y, double power,
-                         std::vector<double>& by_rank, std::vector<double>& weights) {
+void fill_rank_table(std::size_t n, double power, std::vector<double>& table) {
+    table.assign(n + 1, NAN);
+    for (std::size_t r = 1; r <= n; ++r) table[r] = weigher((static_cast<double>(r) - 0.5) / static_cast<double>(n), power);
+}
+
+void merged_rank_weights(const std::vector<int>& ranks_x, const std::vector<int>& ranks_y,
+                         const std::vector<double>& table, std::vector<double>& weights) {
     std::size_t n = ranks_x.size();
-    if (by_rank.size() != n + 1) by_rank.assign(n + 1, NAN);
-    auto weight_of = [&](int r) {
-        if (std::isnan(by_rank[r])) by_rank[r] = weigher((r - 0.5) / static_cast<double>(n), power);
-        return by_rank[r];
-    };
     weights.resize(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        double x = weight_of(ranks_x[i]);
-        weights[i] = std::pow(x * weight_of(ranks_y[i]), 0.5);
-    }
+    for (std::size_t i = 0; i < n; ++i) weights[i] = std::pow(table[ranks_x[i]] * table[ranks_y[i]], 0.5);
 }
 
 void rank_weights(const std::vector<int>& magnitude_ranks, double power, std::vector<double>& weights) {

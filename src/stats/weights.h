@@ -31,8 +31,12 @@ void rank_weights(const std::vector<int>& magnitude_ranks, double power, std::ve
 void rank_weights(const std::vector<int>& magnitude_ranks, double power, std::vector<double>& by_rank,
                   std::vector<double>& weights);
 
-// merge_weights of the two rank_weights vectors, in one loop without them:
-// the same by_rank entries, products and powers. For rank vectors of equal
-// length.
-void merged_rank_weights(const std::vector<int>& ranks_x, const std::vector<int>& ranks_y, double power,
-                         std::vector<double>& by_rank, std::vector<double>& weights);
+// The weights of every rank 1..n among n at a power, as rank_weights makes
+// them, in table[1..n] (table[0] NaN).
+void fill_rank_table(std::size_t n, double power, std::vector<double>& table);
+
+// merge_weights of the two sides' rank weights, read from a filled table in
+// one loop: the same products and powers, without the two vectors between.
+// For rank vectors of equal length n, with ranks in 1..n.
+void merged_rank_weights(const std::vector<int>& ranks_x, const std::vector<int>& ranks_y,
+                         const std::vector<double>& table, std::vector<double>& weights);
