@@ -223,21 +223,25 @@ bool next_set_line(std::string_view text, std::size_t& pos, bool returns, double
 
 std::size_t record_line_bound(std::string_view text) {
     std::size_t count = 0, start = 0, k = 0, n = text.size();
-    auto line_to = [&](std::size_t end) {
-        count += end - start >= shortest_record_line && text[start] != '#';
-        start = end + 1;
-    };
 #if defined(__SSE2__)
     // Only the line feeds are looked for, sixteen bytes at a time.
     const __m128i feed = _mm_set1_epi8('\n');
     for (; k + 16 <= n; k += 16) {
         __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + k));
-        for (unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, feed))); bits; bits &= bits - 1)
-            line_to(k + static_cast<std::size_t>(__builtin_ctz(bits)));
+        for (unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, feed))); bits;
+             bits &= bits - 1) {
+            std::size_t end = k + static_cast<std::size_t>(__builtin_ctz(bits));
+            count += end - start >= shortest_record_line && text[start] != '#';
+            start = end + 1;
+        }
     }
 #endif
     for (; k < n; ++k)
-        if (text[k] == '\n') line_to(k);
-    if (start < n) line_to(n);  // a last line without a line feed
+        if (text[k] == '\n') {
+            count += k - start >= shortest_record_line && text[start] != '#';
+            start = k + 1;
+        }
+    // a last line without a line feed
+    if (start < n) count += n - start >= shortest_record_line && text[start] != '#';
     return count;
 }

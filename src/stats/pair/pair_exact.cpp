@@ -45,7 +45,7 @@ int exact_shift(const std::vector<float>& f) {
         } else if (v < m2) {
             m2 = v;
         }
-        top = std::fmax(top, v);
+        top = v > top ? v : top;  // fmax without the call: v is positive and finite here
         sum += v;
     }
     // The exact product (48 bits, exact in double), not its float: a product
