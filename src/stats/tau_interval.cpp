@@ -107,11 +107,13 @@ static void fast_sums_of(const pair_layout& l, const std::vector<const std::vect
     // Kept from set to set: memory of this size, taken anew for every set,
     // costs more in page faults than the sweep itself.
     thread_local std::vector<two_lanes> value, tree, same;
-    value.assign(n * L, two_lanes{});
+    value.resize(n * L);
     tree.assign((n + 1) * L, two_lanes{});
     same.assign((n + 1) * L, two_lanes{});
-    for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t i = 0; i < n; ++i) {
+        if (M % 2) value[i * L + L - 1][1] = 0;  // the lane an odd M leaves
         for (std::size_t k = 0; k < M; ++k) value[i * L + k / 2][k % 2] = (*f[first + k])[i];
+    }
     two_lanes before[L] = {}, placed[L] = {}, w[L] = {}, t[L] = {};
     std::size_t in = 0;
     for (std::size_t i = 0; i < n; ++i) {
