@@ -16,8 +16,9 @@
 
 namespace {
 
+// A file of each test's own: ctest runs the tests side by side.
 std::string temp_file(const std::string& bytes) {
-    std::string path = testing::TempDir() + "quorin_line_blocks.txt";
+    std::string path = testing::TempDir() + "quorin_" + testing::UnitTest::GetInstance()->current_test_info()->name();
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
 }
