@@ -173,6 +173,7 @@ analyse <- function(sets, ranking, tscore = 10, adjust = "11", weights = "1", au
   set_input <- .sets_input(sets, set_col, gene_col, score_col)
   list_input <- .ranking_input(ranking, matrix)
   r <- quorin_analyse(set_input, list_input$input, list_input$kind, options)
+  for (line in r$warnings) warning(sub("^warning: ", "", line), call. = FALSE)
   several <- list_input$kind %in% c("matrix", "matrix_file")
   columns <- list()
   if (several) columns$List <- r$rankings[r$list]

@@ -60,7 +60,8 @@ run_options take_options(const Rcpp::List& r) {
 
 // Reads both inputs and analyses them: what runs on the worker thread.
 run_error run(const input& set_in, const input& list_in, const std::string& kind, const run_options& o,
-              quorin::rankings& list, quorin::analysis& a, const std::atomic<bool>& cancel) {
+              quorin::rankings& list, quorin::analysis& a, std::vector<std::string>& warnings,
+              const std::atomic<bool>& cancel) {
     quorin::gene_sets sets;
     if (run_error e = set_in.path.empty()
                           ? quorin::gene_sets_from_records(set_in.names, set_in.genes, set_in.values, o, sets)
@@ -71,6 +72,7 @@ run_error run(const input& set_in, const input& list_in, const std::string& kind
                   : kind == "pairs"       ? quorin::gene_list_from_pairs(list_in.genes, list_in.values, o, list)
                                           : quorin::rankings_from_matrix(list_in.names, list_in.genes, list_in.values, o, list);
     if (e) return e;
+    warnings = quorin::reading_warnings(sets, list, o);
     return quorin::analyse(sets, list, o, a, nullptr, &cancel);
 }
 
@@ -83,7 +85,8 @@ bool interrupt_pending() { return R_ToplevelExec(check_interrupt, nullptr) == FA
 // Runs `run` on a thread of its own. Returns its error; an interrupt seen in
 // R stops it at the next gene set and is raised here once it has stopped.
 run_error run_interruptibly(const input& set_in, const input& list_in, const std::string& kind,
-                            const run_options& o, quorin::rankings& list, quorin::analysis& a) {
+                            const run_options& o, quorin::rankings& list, quorin::analysis& a,
+                            std::vector<std::string>& warnings) {
     std::atomic<bool> cancel{false};
     std::mutex lock;
     std::condition_variable finished;
@@ -92,7 +95,7 @@ run_error run_interruptibly(const input& set_in, const input& list_in, const std
     std::exception_ptr thrown;
     std::thread worker([&] {
         try {
-            error = run(set_in, list_in, kind, o, list, a, cancel);
+            error = run(set_in, list_in, kind, o, list, a, warnings, cancel);
         } catch (...) {
             thrown = std::current_exception();  // memory for the thread's own values
         }
@@ -161,7 +164,8 @@ Rcpp::List quorin_analyse(Rcpp::List sets, Rcpp::List ranking, std::string kind,
     input list_in = take_input(ranking);
     quorin::rankings list;
     quorin::analysis a;
-    if (run_error e = run_interruptibly(set_in, list_in, kind, o, list, a)) Rcpp::stop(e.text());
+    std::vector<std::string> warnings;  // what the command writes on standard error, for R's warning()
+    if (run_error e = run_interruptibly(set_in, list_in, kind, o, list, a, warnings)) Rcpp::stop(e.text());
     const std::vector<struct fstat>& r = a.records;
     using S = const struct fstat&;
     Rcpp::List out = Rcpp::List::create(
@@ -178,6 +182,7 @@ Rcpp::List quorin_analyse(Rcpp::List sets, Rcpp::List ranking, std::string kind,
         Rcpp::Named("exact") = column<Rcpp::LogicalVector>(r, [](S s) { return s.exact; }),
         Rcpp::Named("p_value") = column<Rcpp::NumericVector>(r, [](S s) { return s.p_value; }),
         Rcpp::Named("fdr") = column<Rcpp::NumericVector>(r, [](S s) { return s.fdr; }));
+    out["warnings"] = warnings;
     if (o.dump) out["detail"] = detail_columns(r);
     return out;
 }

@@ -2,13 +2,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
+#include <iterator>
 #include <set>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "common/byte_buffer.h"
 #include "common/error.h"
 #include "common/output.h"
+#include "input/line_blocks.h"
 #include "input/text.h"
 
 // Every field of a line, an empty last one included: a trailing tab is a
@@ -59,95 +63,157 @@ static bool read_header(const std::string& file, std::size_t number, std::vector
     return !plain;
 }
 
+// A matrix being read, in two passes over its lines: the first checks the
+// lines and numbers the genes, the second writes every score straight to its
+// place, ranking by ranking. The matrix is thus made once at its final size
+// (grown row by row and then turned round, it took twice its size at its
+// peak), and the lines need not be held between the passes: a file is read
+// again (line_blocks.h). Gene names are kept in a deque, whose strings never
+// move, so that the keys of rows can point into them; the header is kept as
+// a copy until the first data line tells its layout.
+struct matrix_reading {
+    matrix_reading(const std::string& file_name, const run_options& options, read_counts& read)
+        : file(file_name), o(options), counts(read) {}
+    const std::string& file;
+    const run_options& o;
+    read_counts& counts;
+    score_matrix m;
+    std::deque<std::string> genes;
+    std::unordered_map<std::string_view, std::size_t> rows;
+    std::vector<std::size_t> line_rows;  // the gene of every data line, in file order
+    std::string header_line;
+    std::vector<std::string_view> header, fields;
+    std::size_t number = 0, header_number = 0, width = 0;
+    bool quoted = false;    // a header as R or pandas write it: gene names may be quoted
+    std::size_t taken = 0;  // data lines of the second pass
+};
+
+// The gene of a data line from its first field.
+static std::string_view gene_of(const matrix_reading& r, std::string_view gene) {
+    if (r.quoted) gene = unquoted(gene);
+    if (r.o.strip_versions) gene = without_version(gene);
+    return gene;
+}
+
+static void check_line(matrix_reading& r, std::string_view line) {
+    ++r.number;
+    trim_string(line);
+    if (line.empty() || line[0] == '#') return;
+    if (r.header_number == 0) {
+        r.header_line.assign(line);
+        all_fields(r.header_line, r.header);
+        r.header_number = r.number;
+        return;
+    }
+    std::size_t field_count = std::count(line.begin(), line.end(), '\t') + 1;
+    if (r.width == 0) {  // the header is read once the first data line tells its layout
+        r.quoted = read_header(r.file, r.header_number, r.header, field_count, r.m);
+        r.width = r.m.names.size();
+    }
+    if (field_count != r.width + 1)
+        matrix_error(r.file, r.number,
+                     std::to_string(field_count) + " fields, " + std::to_string(r.width + 1) + " expected");
+    std::string_view gene = gene_of(r, line.substr(0, line.find('\t')));
+    if (gene.empty()) matrix_error(r.file, r.number, "no gene name");
+    ++r.counts.records;
+    auto row = r.rows.find(gene);
+    if (row == r.rows.end()) {
+        std::size_t next = r.genes.size();
+        row = r.rows.emplace(r.genes.emplace_back(gene), next).first;
+    } else if (r.counts.duplicates++ < 5 && r.o.verbose) {
+        r.counts.duplicate_names.emplace_back(gene);
+    }
+    r.line_rows.push_back(row->second);
+}
+
+// Once the first pass has read every line: the matrix at its final size, no
+// score in it yet.
+static void lay_out(matrix_reading& r) {
+    r.counts.lines = r.number;
+    if (r.header_number == 0)
+        fail("wrong file " + shown_name(r.file) + ": no header line (gene, then one name per ranking)");
+    if (r.width == 0) r.width = (read_header(r.file, r.header_number, r.header, 0, r.m), r.m.names.size());
+    r.rows.clear();
+    r.m.genes.assign(std::make_move_iterator(r.genes.begin()), std::make_move_iterator(r.genes.end()));
+    r.genes.clear();
+    std::size_t cells = r.width * r.m.genes.size();
+    r.m.values.reserve(cells);
+    r.m.present.reserve(cells);
+    advise_huge_pages(r.m.values.data(), cells * sizeof(double));
+    advise_huge_pages(r.m.present.data(), cells);
+    r.m.values.assign(cells, 0.0);
+    r.m.present.assign(cells, 0);
+    r.number = 0;
+}
+
 static void treat(const std::string& adj_method, double& score) {
     if (adj_method[1] == '2') score = std::fabs(score);
     if (adj_method[1] == '3') score = -score;
 }
 
-// Two passes over the text: the first checks the lines and numbers the genes,
-// the second writes every score straight to its place ranking by ranking. The
-// matrix is thus made once at its final size: grown row by row and then turned
-// round, it took twice its size at its peak.
+// False when the line is not the one the first pass checked: a file read
+// again has changed.
+static bool take_line(matrix_reading& r, std::string_view line) {
+    ++r.number;
+    trim_string(line);
+    if (r.number <= r.header_number || line.empty() || line[0] == '#') return true;
+    all_fields(line, r.fields);
+    if (r.taken == r.line_rows.size() || r.fields.size() != r.width + 1) return false;
+    std::size_t g = r.line_rows[r.taken++], genes = r.m.genes.size();
+    if (gene_of(r, r.fields[0]) != r.m.genes[g]) return false;
+    for (std::size_t k = 0; k < r.width; ++k) {
+        std::string_view v = r.fields[k + 1];
+        if (v.empty() || v == "NA") continue;  // not in this ranking; an earlier value stays
+        double score = field_number(v);
+        if (!number_field(v) && r.counts.non_numbers++ == 0) {
+            r.counts.non_number_line = r.number;
+            r.counts.non_number_text = std::string(v);
+            r.counts.non_number_value = score;
+        }
+        treat(r.o.adj_method, score);
+        r.m.values[k * genes + g] = score;
+        r.m.present[k * genes + g] = 1;
+    }
+    return true;
+}
+
+template <typename Each>
+static void each_line(std::string_view text, Each each) {
+    std::string_view line;
+    for (std::size_t pos = 0; next_line(text, pos, line);) each(line);
+}
+
 score_matrix read_matrix_bytes(file_bytes bytes, const std::string& file_name, const run_options& o,
                                read_counts& counts) {
-    score_matrix list_matrix;
     counts = read_counts{};
-    std::unordered_map<std::string_view, std::size_t> rows;
-    std::vector<std::size_t> line_rows;  // the gene of every data line, in file order
-    std::vector<std::string_view> fields, header;
-    std::size_t pos = 0, number = 0, width = 0, header_end = 0, header_number = 0;
-    bool quoted = false;  // a header as R or pandas write it: gene names may be quoted
-    std::string_view line;
-    while (next_line(bytes.text, pos, line)) {
-        ++number;
-        trim_string(line);
-        if (line.empty() || line[0] == '#') continue;
-        if (header_number == 0) {
-            all_fields(line, header);
-            header_number = number;
-            header_end = pos;
-            continue;
-        }
-        std::size_t field_count = std::count(line.begin(), line.end(), '\t') + 1;
-        if (width == 0) {  // the header is read once the first data line tells its layout
-            quoted = read_header(file_name, header_number, header, field_count, list_matrix);
-            width = list_matrix.names.size();
-        }
-        if (field_count != width + 1)
-            matrix_error(file_name, number,
-                         std::to_string(field_count) + " fields, " + std::to_string(width + 1) + " expected");
-        std::string_view gene = line.substr(0, line.find('\t'));
-        if (quoted) gene = unquoted(gene);
-        if (o.strip_versions) gene = without_version(gene);
-        if (gene.empty()) matrix_error(file_name, number, "no gene name");
-        ++counts.records;
-        auto row = rows.emplace(gene, list_matrix.genes.size());
-        if (row.second) {
-            list_matrix.genes.emplace_back(gene);
-        } else if (counts.duplicates++ < 5 && o.verbose) {
-            counts.duplicate_names.emplace_back(gene);
-        }
-        line_rows.push_back(row.first->second);
-    }
-    counts.lines = number;
-    if (header_number == 0)
-        fail("wrong file " + shown_name(file_name) + ": no header line (gene, then one name per ranking)");
-    if (width == 0) width = (read_header(file_name, header_number, header, 0, list_matrix), list_matrix.names.size());
-    std::size_t genes = list_matrix.genes.size();
-    list_matrix.values.assign(width * genes, 0.0);
-    list_matrix.present.assign(width * genes, 0);
-    pos = header_end;
-    number = header_number;
-    for (std::size_t g : line_rows) {
-        do {
-            next_line(bytes.text, pos, line);
-            trim_string(line);
-            ++number;
-        } while (line.empty() || line[0] == '#');
-        all_fields(line, fields);
-        for (std::size_t k = 0; k < width; ++k) {
-            std::string_view v = fields[k + 1];
-            if (v.empty() || v == "NA") continue;  // not in this ranking; an earlier value stays
-            double score = field_number(v);
-            if (!number_field(v) && counts.non_numbers++ == 0) {
-                counts.non_number_line = number;
-                counts.non_number_text = std::string(v);
-                counts.non_number_value = score;
-            }
-            list_matrix.values[k * genes + g] = score;
-            list_matrix.present[k * genes + g] = 1;
-        }
-    }
-    release_file(bytes);
-    for (std::size_t k = 0; k < list_matrix.values.size(); ++k)
-        if (list_matrix.present[k]) treat(o.adj_method, list_matrix.values[k]);
-    return list_matrix;
+    matrix_reading r(file_name, o, counts);
+    each_line(bytes.text, [&](std::string_view line) { check_line(r, line); });
+    lay_out(r);
+    each_line(bytes.text, [&](std::string_view line) { take_line(r, line); });
+    return std::move(r.m);
 }
 
 score_matrix read_list_matrix(const std::string& file_name, const run_options& o, read_counts& counts) {
-    file_bytes bytes;
-    read_file(file_name, o.thread_n, bytes);
-    return read_matrix_bytes(std::move(bytes), file_name, o, counts);
+    counts = read_counts{};
+    matrix_reading r(file_name, o, counts);
+    line_blocks in;
+    open_lines(file_name, o.thread_n, in);
+    for (std::string_view lines; next_lines(in, lines);) {
+        try {
+            each_line(lines, [&](std::string_view line) { check_line(r, line); });
+        } catch (const fatal_error&) {
+            read_to_end(in);
+            throw;
+        }
+    }
+    lay_out(r);
+    rewind_lines(in);
+    for (std::string_view lines; next_lines(in, lines);)
+        each_line(lines, [&](std::string_view line) {
+            if (!take_line(r, line)) input_changed(in);
+        });
+    if (r.taken != r.line_rows.size()) input_changed(in);
+    return std::move(r.m);
 }
 
 score_matrix matrix_from_list(const gene_table& rank_data) {

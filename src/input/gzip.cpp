@@ -31,12 +31,6 @@ struct decompressor {
     ~decompressor() { libdeflate_free_decompressor(d); }
 };
 
-// One BGZF block: where it starts in the input, its size, and the size of
-// its text (the member's length trailer).
-struct bgzf_block {
-    std::size_t at, size, text;
-};
-
 // The size a BGZF block gives itself, or 0 when the member at p is not one:
 // the header of a deflate member with an extra field, and in it a "BC"
 // subfield of two bytes holding the block size less one.
@@ -58,10 +52,8 @@ static bool only_padding(std::string_view rest) {
     return rest.find_first_not_of('\0') == std::string_view::npos;
 }
 
-// The blocks of the input when it is BGZF from its first byte to its last
-// (or to its padding); false otherwise. A block whose trailer claims more
-// than 64 KiB is not BGZF.
-static bool bgzf_blocks(std::string_view in, std::vector<bgzf_block>& blocks) {
+// A block whose trailer claims more than 64 KiB is not BGZF.
+bool bgzf_blocks(std::string_view in, std::vector<bgzf_extent>& blocks) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(in.data());
     for (std::size_t at = 0; at < in.size();) {
         if (at > 0 && only_padding(in.substr(at))) break;
@@ -77,20 +69,20 @@ static bool bgzf_blocks(std::string_view in, std::vector<bgzf_block>& blocks) {
 }
 
 // Independent blocks, each into its own place of the output, on the threads.
-static bool gunzip_blocks(std::string_view in, const std::vector<bgzf_block>& blocks, int threads, byte_buffer& out) {
-    std::vector<std::size_t> offsets(blocks.size() + 1, 0);
-    for (std::size_t k = 0; k < blocks.size(); ++k) offsets[k + 1] = offsets[k] + blocks[k].text;
+bool gunzip_blocks(std::string_view in, const bgzf_extent* first, std::size_t count, int threads, byte_buffer& out) {
+    std::vector<std::size_t> offsets(count + 1, out.size);
+    for (std::size_t k = 0; k < count; ++k) offsets[k + 1] = offsets[k] + first[k].text;
     out.reserve(offsets.back());
     advise_huge_pages(out.data, offsets.back());
     std::atomic<bool> bad{false};
     // Each thread keeps its decompressor; blocks are taken in chunks of 16 so
     // that the shared counter is not touched for every 64 KiB.
     const std::size_t per_task = 16;
-    std::size_t tasks = (blocks.size() + per_task - 1) / per_task;
+    std::size_t tasks = (count + per_task - 1) / per_task;
     run_parallel(tasks, threads, [&](std::size_t task) {
         thread_local decompressor d;
-        for (std::size_t k = task * per_task; k < blocks.size() && k < (task + 1) * per_task && !bad; ++k) {
-            const bgzf_block& b = blocks[k];
+        for (std::size_t k = task * per_task; k < count && k < (task + 1) * per_task && !bad; ++k) {
+            const bgzf_extent& b = first[k];
             std::size_t used = 0, got = 0;
             libdeflate_result r = libdeflate_gzip_decompress_ex(d.d, in.data() + b.at, b.size, out.data + offsets[k],
                                                                 b.text, &used, &got);
@@ -133,12 +125,15 @@ static bool gunzip_members(std::string_view in, byte_buffer& out) {
 }
 
 std::size_t bgzf_block_count(std::string_view in) {
-    std::vector<bgzf_block> blocks;
+    std::vector<bgzf_extent> blocks;
     return bgzf_blocks(in, blocks) ? blocks.size() : 0;
 }
 
 bool gunzip(std::string_view in, int threads, byte_buffer& out) {
-    std::vector<bgzf_block> blocks;
-    if (bgzf_blocks(in, blocks)) return gunzip_blocks(in, blocks, threads, out);
+    std::vector<bgzf_extent> blocks;
+    if (bgzf_blocks(in, blocks)) {
+        out.size = 0;
+        return gunzip_blocks(in, blocks.data(), blocks.size(), threads, out);
+    }
     return gunzip_members(in, out);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <string_view>
+#include <vector>
 
 #include "common/byte_buffer.h"
 
@@ -18,3 +19,18 @@ bool gunzip(std::string_view in, int threads, byte_buffer& out);
 // The number of BGZF blocks when `in` is BGZF from its first byte to its
 // last, else 0: the files gunzip decompresses block by block.
 std::size_t bgzf_block_count(std::string_view in);
+
+// One BGZF block: where it starts in the input, its size, and the size of
+// its text (the member's length trailer).
+struct bgzf_extent {
+    std::size_t at, size, text;
+};
+
+// The blocks of the input when it is BGZF from its first byte to its last
+// (or to its padding); false otherwise.
+bool bgzf_blocks(std::string_view in, std::vector<bgzf_extent>& blocks);
+
+// Decompresses `count` blocks of `in` from `first` on, on up to `threads`
+// threads, after the out.size bytes already in out. False when one is
+// corrupt or does not give the text its trailer claims.
+bool gunzip_blocks(std::string_view in, const bgzf_extent* first, std::size_t count, int threads, byte_buffer& out);

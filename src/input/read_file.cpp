@@ -12,62 +12,78 @@
 
 std::string shown_name(const std::string& file_name) { return file_name == "-" ? "standard input" : file_name; }
 
-// Reads fd to its end. A regular file is read into a buffer of its size and
-// one byte more, so that the read that finds the end needs no growing; the
-// buffer doubles for anything longer (a file that grows, a pipe).
-static void read_all(int fd, const std::string& file_name, byte_buffer& raw) {
-    struct stat info;
-    bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    std::size_t expected = regular ? static_cast<std::size_t>(info.st_size) : 0;
-    raw.reserve(regular ? expected + 1 : std::size_t(1) << 16);
-    advise_huge_pages(raw.data, raw.capacity);
-    for (;;) {
-        if (raw.size == raw.capacity) raw.reserve(raw.capacity * 2);
-        ssize_t got = read(fd, raw.data + raw.size, raw.capacity - raw.size);
-        if (got == 0) break;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            fail("Sorry, couldn't open file " + shown_name(file_name));
-        }
-        raw.size += static_cast<std::size_t>(got);
-    }
-    // Another process cut the file while it was read: what was read is not
-    // the file the run was given.
-    if (regular && raw.size < expected)
-        fail("Sorry, couldn't read file " + shown_name(file_name) + ": it was cut short while being read");
+open_input::~open_input() {
+    if (fd > 0) close(fd);
 }
-
-// Closes the descriptor however the read ends.
-struct fd_closer {
-    int fd;
-    ~fd_closer() {
-        if (fd > 0) close(fd);
-    }
-};
 
 // Whether descriptor 0 was open when the program started, taken before main
 // opens anything: with standard input closed (<&-), the first file opened
 // takes descriptor 0, and "-" would read that file again.
 static const bool standard_input_open = fcntl(0, F_GETFD) != -1;
 
+void open_file(const std::string& file_name, open_input& in) {
+    if (file_name == "-" && !standard_input_open) fail("Sorry, couldn't read standard input: it is closed");
+    in.fd = file_name == "-" ? 0 : open(file_name.c_str(), O_RDONLY);
+    if (in.fd < 0) fail("Sorry, couldn't open file " + file_name);
+    struct stat info;
+    in.regular = fstat(in.fd, &info) == 0 && S_ISREG(info.st_mode);
+    in.expected = in.regular ? static_cast<std::size_t>(info.st_size) : 0;
+}
+
+std::size_t read_some(open_input& in, const std::string& file_name, char* to, std::size_t room) {
+    std::size_t done = 0;
+    while (done < room) {
+        ssize_t got = read(in.fd, to + done, room - done);
+        if (got == 0) break;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            fail("Sorry, couldn't open file " + shown_name(file_name));
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+void check_whole(const open_input& in, const std::string& file_name, std::size_t got) {
+    // Another process cut the file while it was read: what was read is not
+    // the file the run was given.
+    if (in.regular && got < in.expected)
+        fail("Sorry, couldn't read file " + shown_name(file_name) + ": it was cut short while being read");
+}
+
+// A regular file is read into a buffer of its size and one byte more, so
+// that the read that finds the end needs no growing; the buffer doubles for
+// anything longer (a file that grows, a pipe).
+void read_rest(open_input& in, const std::string& file_name, byte_buffer& raw) {
+    raw.reserve(in.regular ? in.expected + 1 : std::max(raw.size * 2, std::size_t(1) << 16));
+    if (raw.size == 0) advise_huge_pages(raw.data, raw.capacity);
+    for (;;) {
+        if (raw.size == raw.capacity) raw.reserve(raw.capacity * 2);
+        std::size_t room = raw.capacity - raw.size;
+        std::size_t got = read_some(in, file_name, raw.data + raw.size, room);
+        raw.size += got;
+        if (got < room) break;
+    }
+    check_whole(in, file_name, raw.size);
+}
+
+void gunzip_file(std::string_view raw, const std::string& file_name, int threads, byte_buffer& text) {
+    if (!gunzip(raw, std::max(1, std::min(threads, 8)), text))
+        fail("Sorry, couldn't read compressed file " + shown_name(file_name) + ": corrupt or truncated data");
+}
+
 void read_file(const std::string& file_name, int thread_n, file_bytes& bytes) {
     bytes = file_bytes();
-    if (file_name == "-" && !standard_input_open) fail("Sorry, couldn't read standard input: it is closed");
-    int fd = file_name == "-" ? 0 : open(file_name.c_str(), O_RDONLY);
-    if (fd < 0) fail("Sorry, couldn't open file " + file_name);
-    fd_closer closer{fd};
+    open_input in;
+    open_file(file_name, in);
     byte_buffer raw;
-    read_all(fd, file_name, raw);
+    read_rest(in, file_name, raw);
     std::string_view text(raw.data, raw.size);
-    if (starts_gzip(text)) {
-        int threads = std::max(1, std::min(thread_n, 8));
-        if (!gunzip(text, threads, bytes.buffer))
-            fail("Sorry, couldn't read compressed file " + shown_name(file_name) + ": corrupt or truncated data");
-    } else {
+    if (starts_gzip(text))
+        gunzip_file(text, file_name, thread_n, bytes.buffer);
+    else
         bytes.buffer = std::move(raw);
-    }
     bytes.text = std::string_view(bytes.buffer.data, bytes.buffer.size);
 }
 
 void release_file(file_bytes& bytes) { bytes = file_bytes(); }
-

@@ -23,3 +23,33 @@ void release_file(file_bytes& bytes);
 
 // The name messages give for an input file: "standard input" for "-".
 std::string shown_name(const std::string& file_name);
+
+// The steps of read_file, for readers that take a file a piece at a time
+// (line_blocks.h); each fails as read_file does.
+
+// An input open for reading, closed with its owner (standard input is left
+// open), and the size a regular file had when it was opened.
+struct open_input {
+    int fd = -1;
+    bool regular = false;
+    std::size_t expected = 0;
+    open_input() = default;
+    open_input(const open_input&) = delete;
+    open_input& operator=(const open_input&) = delete;
+    ~open_input();
+};
+void open_file(const std::string& file_name, open_input& in);
+
+// Reads into `to` until `room` bytes or the end of the input: fewer bytes
+// than room only at the end.
+std::size_t read_some(open_input& in, const std::string& file_name, char* to, std::size_t room);
+
+// Reads the rest of the input after the raw.size bytes already in raw.
+void read_rest(open_input& in, const std::string& file_name, byte_buffer& raw);
+
+// At the end of the input, `got` bytes read in all: fails when a regular
+// file was cut short by another process while it was read.
+void check_whole(const open_input& in, const std::string& file_name, std::size_t got);
+
+// The whole text of gzip bytes, decompressed on up to `threads` threads.
+void gunzip_file(std::string_view raw, const std::string& file_name, int threads, byte_buffer& text);

@@ -46,6 +46,9 @@ static std::string p_value_text(const run_options& o) {
                            "permutations at least as extreme) / (1 + permutations drawn); sets whose every "
                            "ordering cost fewer draws were enumerated exactly. The permutations came from a "
                            "counter-based generator with seed " + std::to_string(o.seed) + ".";
+        if (o.null_kind == null_method::moments)
+            text += " The statistic was |z|, the numerator of tau over the square root of its exact variance over "
+                    "all orderings (the estimate column holds z).";
         if (o.auto_p) text += " In each permutation the best of the five PP values was kept, as for the data.";
         return text;
     }
@@ -70,9 +73,13 @@ std::string methods_text(const run_options& o, std::size_t rankings) {
                        weights_text(o) +
                        ", falling from 1 for the largest magnitude to near 0 for the smallest along a curve of "
                        "shape ";
-    text += o.auto_p ? "PP 0.8, 0.65, 0.5, 0.35 or 0.2, the one giving the smallest P-value being kept for each "
-                       "set without correction for the choice"
-                     : "PP 0.5 (a linear fall)";
+    // Moments and permutations pay for the choice of PP value (p_value_text).
+    bool corrected = o.permutations > 0 || o.null_kind == null_method::moments;
+    text += !o.auto_p  ? "PP 0.5 (a linear fall)"
+            : corrected ? "PP 0.8, 0.65, 0.5, 0.35 or 0.2, the one of the most extreme statistic being kept for "
+                          "each set"
+                        : "PP 0.8, 0.65, 0.5, 0.35 or 0.2, the one giving the smallest P-value being kept for each "
+                          "set without correction for the choice";
     text += o.adj_method[0] == o.adj_method[1] || (treatment_words(o.adj_method[0]).empty() &&
                                                     treatment_words(o.adj_method[1]).empty())
                 ? ". Set and list scores were " + treated(o.adj_method[0]) + "."

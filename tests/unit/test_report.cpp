@@ -499,6 +499,8 @@ TEST(ReportMethods, SaysWhatTheRunDid) {
         if (x == "--min-size=5") o.min_size = 5;
         if (x == "--permutations") o.permutations = 1000, o.seed = 42;
         if (x == "-g -1000") o.tscore = -1000;
+        if (x == "--null=moments --permutations -p")
+            o.null_kind = null_method::moments, o.permutations = 1000, o.auto_p = true;
         return o;
     };
     const row rows[] = {
@@ -515,6 +517,8 @@ TEST(ReportMethods, SaysWhatTheRunDid) {
         {"--permutations", "up to 1000 random permutations"},
         {"--permutations", "seed 42"},
         {"-g -1000", "scored below -1000 were dropped"},
+        {"--null=moments --permutations -p", "The statistic was |z|"},
+        {"--null=moments --permutations -p", "the one of the most extreme statistic being kept for each set"},
     };
     for (const row& r : rows) EXPECT_NE(methods_text(with(r.option), 1).find(r.phrase), std::string::npos) << r.option << ": " << r.phrase;
     EXPECT_NE(methods_text(run_options(), 7).find("each of 7 ranked gene lists"), std::string::npos);

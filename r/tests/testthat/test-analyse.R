@@ -171,6 +171,12 @@ test_that("a bad file fails with the command's message", {
   fails(paste("Sorry, couldn't open file", file.path(tempdir(), "missing.bed")), file.path(tempdir(), "missing.bed"), bad)
 })
 
+test_that("what the command warns of is an R warning", {
+  sets <- data.frame(set = "S", gene = c("g1", "g2"), score = c(3, 2))
+  expect_warning(analyse(sets, c(g1 = 1, g2 = 2)), "score below -g 10")
+  expect_warning(analyse(sets, c(g1 = 1, g2 = 2), tscore = 0), NA)
+})
+
 test_that("an interrupt stops a long run at once", {
   # A run of half a minute in a separate R, which signals itself after a
   # second, once the inputs are read. It stops within the 100 ms poll and the
