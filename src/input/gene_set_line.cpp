@@ -39,8 +39,10 @@ static int find_tabs(std::string_view line, std::size_t* tab, int most) {
         auto match = [&](__m128i bytes) { return _mm_cmpeq_epi8(bytes, tabs16); };
         std::size_t head = n < 64 ? n : 64, at;
         std::uint64_t bits = 0;
-        for (std::size_t k = 0; k < head; k += 16)
-            bits |= std::uint64_t{block_bits(line.substr(0, head), k, at, match)} << at;
+        for (std::size_t k = 0; k < head; k += 16) {
+            std::uint64_t found = block_bits(line.substr(0, head), k, at, match);  // sets at: a statement of its own
+            bits |= found << at;
+        }
         for (; bits && tabs < most; bits &= bits - 1) tab[tabs++] = static_cast<std::size_t>(__builtin_ctzll(bits));
         for (std::size_t k = head; k < n && tabs < most; k = at + 16)
             for (unsigned hits = block_bits(line, k, at, match); hits && tabs < most; hits &= hits - 1)
