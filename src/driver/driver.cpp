@@ -158,8 +158,7 @@ static std::size_t moment_null(const set_ranks& r, const std::vector<double>& pp
     record.cor_dir = tests[0].cor_dir;
     record.tau = tests[0].tau;
     record.estimate = m.z[kept];
-    record.p_value = m.z.size() == 1 ? std::erfc(std::fabs(m.z[0]) / std::sqrt(2.0))
-                                     : normal_max_p_value(m.z, m.covariance);
+    record.p_value = moment_p_value(m);
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "common/output.h"
+#include "permutation/normal_max.h"
 #include "stats/ranks.h"
 #include "stats/weights.h"
 
@@ -174,6 +175,23 @@ static double observed_numerator(const std::vector<int>& rank_x, const std::vect
     return static_cast<double>(sum);
 }
 
+static bool all_ones(const std::vector<double>& f) {
+    for (double x : f)
+        if (x != 1.0) return false;
+    return true;
+}
+
+// With one side's factors all 1 (-w 2, -w 3), the shape of N from the other
+// side's factors in that side's order. It is the shape without ties (ties
+// inside a run taken in gene order): where ties take more than a tenth of
+// the variance away it is not trusted, and the tail stays the normal's.
+static tail_shape shape_of(const side_runs& runs, const std::vector<double>& f, double variance) {
+    std::vector<double> c(f.size());
+    for (std::size_t k = 0; k < f.size(); ++k) c[k] = f[runs.by_rank[k]];
+    tail_shape s = one_sided_shape(c);
+    return variance >= 0.9 * s.variance ? s : tail_shape{};
+}
+
 numerator_moments moments_of(const std::vector<int>& rank_x, const std::vector<int>& rank_y,
                              const std::vector<std::vector<double>>& u, const std::vector<std::vector<double>>& v) {
     numerator_moments m;
@@ -205,11 +223,48 @@ numerator_moments moments_of(const std::vector<int>& rank_x, const std::vector<i
             if (n > 2) c += 4 * r_x * r_y / triples;
             m.covariance[k * count + l] = m.covariance[l * count + k] = static_cast<double>(c / 4);
         }
+    m.shape.assign(count, tail_shape{});
     for (std::size_t k = 0; k < count; ++k) {
         double variance = m.covariance[k * count + k];
         m.z[k] = variance > 0 ? m.numerator[k] / std::sqrt(variance) : 0.0;
+        if (variance > 0 && all_ones(u[k])) m.shape[k] = shape_of(runs_y, v[k], variance);
+        else if (variance > 0 && all_ones(v[k])) m.shape[k] = shape_of(runs_x, u[k], variance);
     }
     return m;
+}
+
+// Component k leaves at |Z_k| >= the largest |z| with probability p_k; a
+// normal Y_k with the correlations of the numerators leaves at |Y_k| >= t_k
+// with the same probability, and P(max_k |Y_k| / t_k >= 1) is that of the
+// normals with covariance rho_kl / (t_k t_l). A component that cannot reach
+// the largest |z| (p_k = 0) gets variance 0. With every shape normal, t_k is
+// the largest |z| itself, and this is normal_max_p_value.
+double moment_p_value(const numerator_moments& m) {
+    std::size_t d = m.z.size();
+    double largest = 0, p = 1.0;
+    bool normal = true;
+    for (std::size_t k = 0; k < d; ++k) {
+        largest = std::max(largest, std::fabs(m.z[k]));
+        normal = normal && !(m.shape[k].excess < 0);
+    }
+    if (d == 1) p = shaped_tail(largest, m.shape[0]);
+    else if (normal) p = normal_max_p_value(m.z, m.covariance);
+    else if (largest > 0) {
+        std::vector<double> reach(d, 0.0), scaled(d * d, 0.0);
+        for (std::size_t k = 0; k < d; ++k) {
+            double tail = m.covariance[k * d + k] > 0 ? shaped_tail(largest, m.shape[k]) : 0.0;
+            if (tail >= 1) return 1.0;
+            reach[k] = tail > 0 ? 1 / normal_upper_inverse(tail / 2) : 0.0;
+        }
+        for (std::size_t a = 0; a < d; ++a)
+            for (std::size_t b = 0; b < d; ++b)
+                if (reach[a] > 0 && reach[b] > 0)
+                    scaled[a * d + b] = (a == b ? 1.0 : m.covariance[a * d + b] /
+                                                            std::sqrt(m.covariance[a * d + a] * m.covariance[b * d + b])) *
+                                        reach[a] * reach[b];
+        p = normal_max_tail(scaled, 1.0);
+    }
+    return std::max(p, std::exp(-std::lgamma(m.n + 1.0)));
 }
 
 numerator_moments tau_moments(const std::vector<double>& x, const std::vector<double>& y,

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "config/run_options.h"
+#include "permutation/moment_shape.h"
 #include "stats/tau_analysis.h"
 
 // Exact moments of the weighted-tau numerator over all n! pairings of a
@@ -24,6 +25,7 @@ struct numerator_moments {
     std::vector<double> numerator;   // observed N_k, per PP value
     std::vector<double> covariance;  // Cov(N_k, N_l) over the n! pairings, row-major, PP values squared
     std::vector<double> z;           // N_k / sqrt(Var N_k); 0 where Var N_k is 0
+    std::vector<tail_shape> shape;   // per PP value; the normal's where both sides are weighted (-w 1)
 };
 
 // The factors of each side at each PP value, from the scores of the n paired
@@ -41,6 +43,12 @@ void moment_factors(const set_ranks& r, const std::vector<double>& pps, std::vec
 // gene i): O(n log n) per PP value, plus O(n) per pair of PP values.
 numerator_moments moments_of(const std::vector<int>& rank_x, const std::vector<int>& rank_y,
                              const std::vector<std::vector<double>>& u, const std::vector<std::vector<double>>& v);
+
+// The p-value of the largest |z|: at one PP value the tail of its shape; with
+// -p the same tails joined by the normals of equal tails, whose correlations
+// are those of the numerators (a Gaussian copula), so that the choice among
+// the five is paid for. Never below 1 / n!, the share of the observed pairing.
+double moment_p_value(const numerator_moments& m);
 
 // Both steps, from the scores.
 numerator_moments tau_moments(const std::vector<double>& x, const std::vector<double>& y,
