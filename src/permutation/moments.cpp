@@ -200,6 +200,7 @@ numerator_moments moments_of(const std::vector<int>& rank_x, const std::vector<i
     m.numerator.assign(count, 0.0);
     m.covariance.assign(count * count, 0.0);
     m.z.assign(count, 0.0);
+    m.shape.assign(count, tail_shape{});
     std::vector<std::vector<long double>> rows_x(count), rows_y(count);
     side_runs runs_x = runs_of(rank_x), runs_y = runs_of(rank_y);
     std::vector<double> w(n);
@@ -223,7 +224,6 @@ numerator_moments moments_of(const std::vector<int>& rank_x, const std::vector<i
             if (n > 2) c += 4 * r_x * r_y / triples;
             m.covariance[k * count + l] = m.covariance[l * count + k] = static_cast<double>(c / 4);
         }
-    m.shape.assign(count, tail_shape{});
     for (std::size_t k = 0; k < count; ++k) {
         double variance = m.covariance[k * count + k];
         m.z[k] = variance > 0 ? m.numerator[k] / std::sqrt(variance) : 0.0;
