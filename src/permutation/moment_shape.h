@@ -10,7 +10,7 @@
 // U uniformly shuffled. Where a few genes carry most of the weight its
 // tails are much shorter than the normal's, and the normal p-value of
 // z = N / sd is conservative: at 10 genes and PP 0.2, 0.004 of the orderings
-// reach |z| = 1.96, not 0.05. The shape is read off the exact fourth moment.
+// reach |z| = 1.96, not 0.05. The shape is read off the exact fourth cumulant.
 
 struct tail_shape {
     double excess = 0;        // excess kurtosis of N; 0: the normal tail
@@ -18,9 +18,9 @@ struct tail_shape {
     double variance = 0;      // E[N^2], without ties
 };
 
-// E[N^2] and E[N^4] over the n! orderings of distinct U (moment_shape.cpp
-// says how), and the shape from them.
-void numerator_power_moments(const std::vector<double>& c, long double& second, long double& fourth);
+// E[N^2] and the fourth cumulant E[N^4] - 3 E[N^2]^2 over the n! orderings of
+// distinct U (moment_shape.cpp says how), and the shape from them.
+void numerator_cumulants(const std::vector<double>& c, double& second, double& fourth);
 tail_shape one_sided_shape(const std::vector<double>& c);
 
 // P(|Z| >= z) for Z = N / sd of that shape: a symmetric beta (Pearson's type

@@ -58,7 +58,11 @@ static std::string p_value_text(const run_options& o) {
                            "(the estimate column holds z)") +
                (o.auto_p ? "; with five PP values, from the largest |z| under the five-dimensional normal with "
                            "the exact covariance of the five numerators, so that the choice is paid for."
-                         : ".");
+                         : ".") +
+               (o.wt_kind == weighting::both ? ""
+                                             : " With weights from one side only, the tail of each z was that of a "
+                                               "symmetric beta distribution with its exact kurtosis over the "
+                                               "orderings (taken without ties), and never below 1/n!.");
     return "The two-sided P-value was taken from the normal approximation of the estimate.";
 }
 

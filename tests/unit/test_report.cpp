@@ -501,6 +501,7 @@ TEST(ReportMethods, SaysWhatTheRunDid) {
         if (x == "-g -1000") o.tscore = -1000;
         if (x == "--null=moments --permutations -p")
             o.null_kind = null_method::moments, o.permutations = 1000, o.auto_p = true;
+        if (x == "--null=moments -w 2") o.null_kind = null_method::moments, set_wt_method(o, "2");
         return o;
     };
     const row rows[] = {
@@ -519,6 +520,7 @@ TEST(ReportMethods, SaysWhatTheRunDid) {
         {"-g -1000", "scored below -1000 were dropped"},
         {"--null=moments --permutations -p", "The statistic was |z|"},
         {"--null=moments --permutations -p", "the one of the most extreme statistic being kept for each set"},
+        {"--null=moments -w 2", "symmetric beta distribution with its exact kurtosis"},
     };
     for (const row& r : rows) EXPECT_NE(methods_text(with(r.option), 1).find(r.phrase), std::string::npos) << r.option << ": " << r.phrase;
     EXPECT_NE(methods_text(run_options(), 7).find("each of 7 ranked gene lists"), std::string::npos);
