@@ -175,15 +175,16 @@ term make_term(const std::vector<double>& correlation, const std::vector<double>
 }
 
 // The term's integrand at the point w (its first k coordinates); *first
-// gets tail * e_1, the part that depends on w[0] alone.
-double integrand(const term& t, const double* w, bool precise, double* first = nullptr) {
-    std::size_t s = t.limit.size();
+// gets tail * e_1, the part that depends on w[0] alone. With first_only the
+// walk stops there: the control needs no more, and *first is the same.
+double integrand(const term& t, const double* w, bool precise, double* first = nullptr, bool first_only = false) {
+    std::size_t s = t.limit.size(), end = first_only ? std::min<std::size_t>(s, 2) : s;
     double y[5];
     if (first) *first = 0;
     // Rounding must not put the draw back inside: y_0 >= t_k.
     y[0] = std::max(t.limit[0], draw_inverse(w[0] * 0.5 * t.tail, precise));
     double product = 1;
-    for (std::size_t j = 1; j < s; ++j) {
+    for (std::size_t j = 1; j < end; ++j) {
         double centre = 0;
         for (std::size_t i = 0; i < j; ++i) centre += t.factor[j * s + i] * y[i];
         if (t.fixed[j]) {
@@ -192,7 +193,7 @@ double integrand(const term& t, const double* w, bool precise, double* first = n
             continue;
         }
         double scale = t.factor[j * s + j];
-        product *= inside((-t.limit[j] - centre) / scale, (t.limit[j] - centre) / scale, w[j], j + 1 < s, precise,
+        product *= inside((-t.limit[j] - centre) / scale, (t.limit[j] - centre) / scale, w[j], j + 1 < end, precise,
                           y[j]);
         if (j == 1 && first) *first = t.tail * product;
         if (!(product > 0)) return 0;
@@ -335,7 +336,7 @@ static double tail_by_rule(const std::vector<double>& covariance, double m, cons
         if (!controlled[k]) continue;
         for (const auto& node : legendre()) {
             double w[5] = {node.first, 0.5, 0.5, 0.5, 0.5}, part = 0;
-            integrand(terms[k], w, r.precise, &part);
+            integrand(terms[k], w, r.precise, &part, true);
             controls += node.second * part;
         }
     }
