@@ -236,12 +236,17 @@ tail_shape one_sided_shape(const std::vector<double>& c) {
     return s;
 }
 
+double log_gamma(double x) {
+    int sign;
+    return lgamma_r(x, &sign);
+}
+
 // The regularized incomplete beta by its continued fraction (modified
 // Lentz), which converges fast for x below the mean, here 1/2.
 double symmetric_beta_lower(double a, double x) {
     if (!(x > 0)) return 0.0;
     const double tiny = 1e-300;
-    double lead = a * std::log(x * (1 - x)) + std::lgamma(2 * a) - 2 * std::lgamma(a) - std::log(a);
+    double lead = a * std::log(x * (1 - x)) + log_gamma(2 * a) - 2 * log_gamma(a) - std::log(a);
     double c = 1, d = 1 - 2 * a * x / (a + 1);
     if (std::fabs(d) < tiny) d = tiny;
     d = 1 / d;

@@ -28,5 +28,9 @@ tail_shape one_sided_shape(const std::vector<double>& c);
 // tail where the shape is normal or longer-tailed.
 double shaped_tail(double z, const tail_shape& s);
 
+// ln Gamma(x) for x > 0, without std::lgamma's write to the global signgam,
+// which threads testing sets side by side would race on.
+double log_gamma(double x);
+
 // The regularized incomplete beta I_x(a, a), x <= 1/2.
 double symmetric_beta_lower(double a, double x);

@@ -264,7 +264,7 @@ double moment_p_value(const numerator_moments& m) {
                                         reach[a] * reach[b];
         p = normal_max_tail(scaled, 1.0);
     }
-    return std::max(p, std::exp(-std::lgamma(m.n + 1.0)));
+    return std::max(p, std::exp(-log_gamma(m.n + 1.0)));
 }
 
 numerator_moments tau_moments(const std::vector<double>& x, const std::vector<double>& y,
