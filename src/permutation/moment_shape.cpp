@@ -23,7 +23,7 @@
 //   O_d = sum over x_1 < ... < x_m of prod_r c_x_r ^ d_r,
 // and the patterns of one degree tuple d add up to one constant K(d):
 // derive_terms finds them once per process (65 tuples for the cumulant),
-// ordered_sums walks the genes once for all the O_d.
+// numerator_cumulants walks the genes once for all the O_d.
 //
 // The joint cumulant of signs that fall apart into two groups without a
 // shared label is 0 (the groups are independent), so only connected patterns
