@@ -186,6 +186,24 @@ TEST(ReadFile, StandardInputAndCompressedFiles) {
     EXPECT_EQ(shown_name("a.gz"), "a.gz");
 }
 
+// A file of 8 MiB or more is read in stretches, one a thread: the same
+// bytes for any number of threads, and for sizes that do not divide evenly.
+TEST(ReadFile, LargeFileReadInStretchesEqualsTheFile) {
+    std::mt19937 rng(16);
+    std::string text = random_text(rng, (std::size_t(8) << 20) + 12345);
+    char name[] = "/tmp/quorin_read_file_XXXXXX";
+    int fd = mkstemp(name);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    close(fd);
+    for (int threads : {1, 2, 3, 7}) {
+        file_bytes bytes;
+        read_file(name, threads, bytes);
+        EXPECT_TRUE(bytes.text == text) << threads << " threads";
+    }
+    std::remove(name);
+}
+
 TEST(ReadFile, CorruptCompressedFileFailsWithItsName) {
     char name[] = "/tmp/quorin_read_file_XXXXXX";
     int fd = mkstemp(name);
