@@ -97,18 +97,18 @@ struct side_runs {
     std::vector<int> run_end;  // per run, one past its last position in by_rank
 };
 
-static side_runs runs_of(const std::vector<int>& rank) {
+static void runs_of(const std::vector<int>& rank, side_runs& s) {
     std::size_t n = rank.size();
-    std::vector<int> start(n + 2, 0);
+    thread_local std::vector<int> start;
+    start.assign(n + 2, 0);
     for (int r : rank) ++start[r + 1];
     for (std::size_t r = 1; r <= n + 1; ++r) start[r] += start[r - 1];
-    side_runs s;
     s.by_rank.resize(n);
+    s.run_end.clear();
     for (std::size_t i = 0; i < n; ++i) s.by_rank[start[rank[i]]++] = static_cast<int>(i);
     for (std::size_t k = 1; k < n; ++k)
         if (rank[s.by_rank[k]] != rank[s.by_rank[k - 1]]) s.run_end.push_back(static_cast<int>(k));
     if (n > 0) s.run_end.push_back(static_cast<int>(n));
-    return s;
 }
 
 // The row sums r_i of a side's matrix f_i f_j sgn(rank_i - rank_j).
@@ -149,12 +149,17 @@ static long double square_sum(const side_runs& s, const std::vector<double>& f, 
 static double observed_numerator(const std::vector<int>& rank_x, const std::vector<int>& rank_y,
                                  const std::vector<double>& w) {
     int n = static_cast<int>(rank_x.size());
-    std::vector<int> start(n + 2, 0), by_x(n);
+    // Working space kept from set to set: most sets are small, and their
+    // allocations would cost as much as the sums.
+    thread_local std::vector<int> start, by_x, next;
+    thread_local std::vector<double> tree;
+    start.assign(n + 2, 0);
+    by_x.resize(n);
     for (int r : rank_x) ++start[r + 1];
     for (int r = 1; r <= n + 1; ++r) start[r] += start[r - 1];
-    std::vector<int> next = start;
+    next = start;
     for (int i = 0; i < n; ++i) by_x[next[rank_x[i]]++] = i;
-    std::vector<double> tree(n + 1, 0.0);
+    tree.assign(n + 1, 0.0);
     double inserted = 0;
     long double sum = 0;
     for (int r = 1; r <= n; ++r) {
@@ -201,9 +206,14 @@ numerator_moments moments_of(const std::vector<int>& rank_x, const std::vector<i
     m.covariance.assign(count * count, 0.0);
     m.z.assign(count, 0.0);
     m.shape.assign(count, tail_shape{});
-    std::vector<std::vector<long double>> rows_x(count), rows_y(count);
-    side_runs runs_x = runs_of(rank_x), runs_y = runs_of(rank_y);
-    std::vector<double> w(n);
+    thread_local std::vector<std::vector<long double>> rows_x, rows_y;
+    thread_local side_runs runs_x, runs_y;
+    thread_local std::vector<double> w;
+    rows_x.resize(count);
+    rows_y.resize(count);
+    runs_of(rank_x, runs_x);
+    runs_of(rank_y, runs_y);
+    w.resize(n);
     for (std::size_t k = 0; k < count; ++k) {
         for (std::size_t i = 0; i < n; ++i) w[i] = u[k][i] * v[k][i];
         m.numerator[k] = observed_numerator(rank_x, rank_y, w);
