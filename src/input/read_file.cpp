@@ -31,10 +31,14 @@ void open_file(const std::string& file_name, open_input& in) {
     in.expected = in.regular ? static_cast<std::size_t>(info.st_size) : 0;
 }
 
-std::size_t read_some(open_input& in, const std::string& file_name, char* to, std::size_t room) {
+// Up to `room` bytes: from the descriptor's offset, or with `at` 0 or more
+// from that offset of a regular file (pread, which threads can share).
+static std::size_t read_loop(const open_input& in, const std::string& file_name, char* to, std::size_t room,
+                             off_t at = -1) {
     std::size_t done = 0;
     while (done < room) {
-        ssize_t got = read(in.fd, to + done, room - done);
+        ssize_t got = at < 0 ? read(in.fd, to + done, room - done)
+                             : pread(in.fd, to + done, room - done, at + static_cast<off_t>(done));
         if (got == 0) break;
         if (got < 0) {
             if (errno == EINTR) continue;
@@ -43,6 +47,10 @@ std::size_t read_some(open_input& in, const std::string& file_name, char* to, st
         done += static_cast<std::size_t>(got);
     }
     return done;
+}
+
+std::size_t read_some(open_input& in, const std::string& file_name, char* to, std::size_t room) {
+    return read_loop(in, file_name, to, room);
 }
 
 void check_whole(const open_input& in, const std::string& file_name, std::size_t got) {
@@ -68,22 +76,6 @@ void read_rest(open_input& in, const std::string& file_name, byte_buffer& raw) {
     check_whole(in, file_name, raw.size);
 }
 
-// Up to `room` bytes from offset `at` of a regular file.
-static std::size_t read_at(const open_input& in, const std::string& file_name, char* to, std::size_t room,
-                           std::size_t at) {
-    std::size_t done = 0;
-    while (done < room) {
-        ssize_t got = pread(in.fd, to + done, room - done, static_cast<off_t>(at + done));
-        if (got == 0) break;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            fail("Sorry, couldn't open file " + shown_name(file_name));
-        }
-        done += static_cast<std::size_t>(got);
-    }
-    return done;
-}
-
 // A large regular file given by name is read by the run's threads at once,
 // each its own stretch, so that the kernel's copying and its clearing of the
 // buffer's fresh pages, most of reading a file that is in the page cache,
@@ -93,13 +85,15 @@ static void read_stretches(open_input& in, const std::string& file_name, int thr
     std::size_t size = in.expected, parts = static_cast<std::size_t>(threads);
     raw.reserve(size + 1);
     advise_huge_pages(raw.data, raw.capacity);
-    std::vector<std::size_t> short_by(parts, 0);
+    std::vector<std::size_t> got(parts, 0);
     run_parallel(parts, threads, [&](std::size_t k) {
         std::size_t from = size * k / parts, to = size * (k + 1) / parts;
-        short_by[k] = to - from - read_at(in, file_name, raw.data + from, to - from, from);
+        got[k] = read_loop(in, file_name, raw.data + from, to - from, static_cast<off_t>(from));
     });
-    for (std::size_t k : short_by)
-        if (k > 0) check_whole(in, file_name, 0);
+    // A stretch that came back short means the file was cut meanwhile.
+    std::size_t total = 0;
+    for (std::size_t g : got) total += g;
+    check_whole(in, file_name, total);
     raw.size = size;
     if (lseek(in.fd, static_cast<off_t>(size), SEEK_SET) < 0) fail("Sorry, couldn't open file " + shown_name(file_name));
 }
