@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -8,6 +9,8 @@
 #include <cstdlib>
 #include <iterator>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include "quorin/quorin.h"
 
@@ -68,6 +71,39 @@ static void check(const run_error& e) {
     std::_Exit(1);
 }
 
+static run_error read_list(const run_files& files, const run_options& o, quorin::rankings& list) {
+    return o.many_lists ? quorin::read_rankings_matrix(files.gene_list, o, list)
+                        : quorin::read_gene_list(files.gene_list, o, list);
+}
+
+static bool regular_file(const std::string& path, off_t at_least) {
+    struct stat file;
+    return path != "-" && stat(path.c_str(), &file) == 0 && S_ISREG(file.st_mode) && file.st_size >= at_least;
+}
+
+// With threads to spare, a gene list in a regular file is read while a large
+// gene-set file is (below 4 MB a thread costs more than it saves). Standard
+// input or a pipe is read only once the gene sets are in, so that a run that
+// fails on them never waits on its list. An error of the gene-set file comes
+// first, as when they are read in turn.
+static void read_inputs(const run_files& files, const run_options& o, quorin::gene_sets& sets,
+                        quorin::rankings& list) {
+    bool at_once = o.thread_n > 1 && regular_file(files.gene_set, off_t{1} << 22) && regular_file(files.gene_list, 0);
+    std::thread reader;
+    run_error list_error;
+    if (at_once) {
+        try {
+            reader = std::thread([&] { list_error = read_list(files, o, list); });
+        } catch (const std::system_error&) {
+            at_once = false;
+        }
+    }
+    run_error set_error = quorin::read_gene_sets(files.gene_set, o, sets);
+    if (at_once) reader.join();
+    check(set_error);
+    check(at_once ? list_error : read_list(files, o, list));
+}
+
 static void say_all(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) put_line(stderr, line);
 }
@@ -94,9 +130,7 @@ int main(int argc, char** argv) {
     const run_files& files = c.files;
     quorin::gene_sets sets;
     quorin::rankings list;
-    check(quorin::read_gene_sets(files.gene_set, o, sets));
-    check(o.many_lists ? quorin::read_rankings_matrix(files.gene_list, o, list)
-                       : quorin::read_gene_list(files.gene_list, o, list));
+    read_inputs(files, o, sets, list);
     std::vector<std::string> warnings = quorin::reading_warnings(sets, list, o);
     check(quorin::strict_error(warnings, o));
     if (o.quiet) warnings.clear();

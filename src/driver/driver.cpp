@@ -12,6 +12,7 @@
 
 #include "common/byte_buffer.h"
 #include "common/error.h"
+#include "common/parallel.h"
 #include "input/overlap.h"
 #include "permutation/moments.h"
 #include "permutation/normal_max.h"
@@ -26,7 +27,8 @@ struct ranking_slot {
     std::vector<struct fstat> records;
     std::uint64_t left = 0;  // sets not yet done
     std::once_flag keyed;
-    side_keys keys;          // by matrix row
+    // Read by every task of the ranking: apart from the fields each task writes.
+    alignas(64) side_keys keys;  // by matrix row
 };
 
 // What the workers of one run share. Task k is set k % sets of ranking
@@ -38,10 +40,16 @@ struct work_queue {
     const run_options* o = nullptr;
     std::vector<double> pps;
     std::vector<std::uint32_t> rows;  // the matrix row of each gene number (gene_rows)
+    // The keys (descending_keys) of all the sets' scores, by entry of the set
+    // table, found once before the workers start; those of the magnitudes
+    // only where the method weighs the set side and a score is negative.
+    std::unique_ptr<std::uint32_t[]> set_keys, set_magnitude_keys;
     std::uint64_t tasks = 0;
-    std::atomic<std::uint64_t> next{0};
+    // Written by every task: each on a cache line of its own, apart from
+    // what the tests read.
+    alignas(64) std::atomic<std::uint64_t> next{0};
     std::atomic<bool> stop{false};     // a worker failed: the others take no more sets
-    std::mutex lock;                   // guards the fields below, and the slots' records and counts
+    alignas(64) std::mutex lock;       // guards the fields below, and the slots' records and counts
     std::condition_variable room;      // a ranking was handed over, or the run stops
     // Ranking r lies in slots[r % slots.size()] while r - handed < slots.size().
     std::vector<std::unique_ptr<ranking_slot>> slots;
@@ -53,11 +61,33 @@ struct work_queue {
     const record_sink* each = nullptr;
     const std::atomic<bool>* cancel = nullptr;
     progress_state progress;
-    // The keys (descending_keys) of all the sets' scores, by entry of the set
-    // table, found once before the workers start; those of the magnitudes
-    // only where the method weighs the set side and a score is negative.
-    std::vector<std::uint32_t> set_keys, set_magnitude_keys;
 };
+
+// The keys (descending_keys) of all the set table's scores, found in parts
+// on the run's threads. Why the ranks are those of keys of the whole table:
+// a set is ranked from its own keys only (paired_keys, ranks_of_keys); keys
+// of any stretch of values order and tie any pick of them as the values do
+// (descending_keys); and every part is a stretch of whole sets, its ends
+// found among the sets' starts in `from`.
+static std::unique_ptr<std::uint32_t[]> set_score_keys(const set_table& sets, bool magnitudes, int threads) {
+    std::size_t entries = sets.scores.size(), count = set_count(sets);
+    // Left unwritten here, so that each part's pages are first written by
+    // the thread that keys it.
+    std::unique_ptr<std::uint32_t[]> keys(new std::uint32_t[entries]);
+    advise_huge_pages(keys.get(), entries * sizeof(std::uint32_t));
+    if (entries == 0) return keys;
+    // Below a few hundred thousand scores threads cost more than they save.
+    std::size_t parts = entries < (std::size_t{1} << 18) ? 1 : static_cast<std::size_t>(std::max(1, std::min(threads, 8)));
+    std::vector<std::size_t> first_set(parts + 1, count);
+    for (std::size_t p = 0; p < parts; ++p)
+        first_set[p] = static_cast<std::size_t>(
+            std::lower_bound(sets.from.begin(), sets.from.end() - 1, entries / parts * p) - sets.from.begin());
+    run_parallel(parts, static_cast<int>(parts), [&](std::size_t p) {
+        std::size_t from = sets.from[first_set[p]], to = sets.from[first_set[p + 1]];
+        descending_keys(sets.scores.data() + from, to - from, magnitudes, keys.get() + from);
+    });
+    return keys;
+}
 
 unsigned thread_count(std::uint64_t n, int threads) {
     if (n == 0 || threads < 1) return 0;
@@ -207,7 +237,7 @@ static const side_keys& ranking_keys(const work_queue& q, ranking_slot& slot, st
 static void paired_keys(const work_queue& q, std::size_t set, const side_keys& list,
                         const std::vector<std::uint32_t>& genes, side_keys& x, side_keys& y) {
     std::size_t n = genes.size();
-    bool list_weighed = !list.magnitudes.empty(), set_weighed = !q.set_magnitude_keys.empty();
+    bool list_weighed = !list.magnitudes.empty(), set_weighed = q.set_magnitude_keys != nullptr;
     y.scores.resize(n);
     y.magnitudes.resize(list_weighed ? n : 0);
     x.scores.resize(n);
@@ -382,13 +412,8 @@ void performe_threading(const set_table& sets, const score_matrix& rankings, con
         slot->left = set_count(sets);
     }
     bool negative = std::any_of(sets.scores.begin(), sets.scores.end(), [](double v) { return v < 0; });
-    for (bool magnitudes : {false, true}) {
-        if (magnitudes && !(magnitudes_weighed(o.wt_kind, true) && negative)) continue;
-        std::vector<std::uint32_t>& keys = magnitudes ? q.set_magnitude_keys : q.set_keys;
-        keys.reserve(sets.scores.size());
-        advise_huge_pages(keys.data(), keys.capacity() * sizeof(std::uint32_t));
-        descending_keys(sets.scores.data(), sets.scores.size(), magnitudes, keys);
-    }
+    q.set_keys = set_score_keys(sets, false, o.thread_n);
+    if (magnitudes_weighed(o.wt_kind, true) && negative) q.set_magnitude_keys = set_score_keys(sets, true, o.thread_n);
     progress_start(q.progress, q.tasks, o);
     run_workers(q, threads);
     progress_finish(q.progress);

@@ -237,26 +237,38 @@ static std::vector<std::vector<std::uint32_t>> number_genes(const std::vector<ch
 // of its sets go: place[c][k] for stretch c's set k, after the records of the
 // same set in earlier stretches.
 static std::vector<std::vector<std::size_t>> place_sets(const std::vector<chunk_result>& results, set_table& table) {
-    std::map<std::string_view, std::uint32_t> numbers;
-    for (const chunk_result& r : results)
-        for (std::string_view name : r.set_names) numbers.emplace(name, 0);
-    for (auto& n : numbers) {
-        n.second = static_cast<std::uint32_t>(table.names.size());
-        table.names.emplace_back(n.first);
+    // Each stretch's set k as stretch << 32 | k, sorted by name; a set met in
+    // several stretches keeps them in file order.
+    auto name_of = [&](std::uint64_t v) { return results[v >> 32].set_names[v & 0xffffffffu]; };
+    std::vector<keyed_value> order;
+    std::vector<std::vector<std::uint32_t>> number(results.size());
+    for (std::size_t c = 0; c < results.size(); ++c) {
+        number[c].resize(results[c].set_names.size());
+        for (std::uint64_t k = 0; k < number[c].size(); ++k) order.push_back({0, c << 32 | k});
     }
+    std::size_t common = sort_by_name(order, name_of);
     std::vector<std::size_t>& offsets = table.from;
-    offsets.assign(table.names.size() + 1, 0);
-    for (const chunk_result& r : results)
-        for (std::size_t k = 0; k < r.set_names.size(); ++k) offsets[numbers[r.set_names[k]] + 1] += r.set_counts[k];
+    offsets.assign(1, 0);
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        std::uint64_t v = order[k].value;
+        if (k == 0 || !same_sorted_name(order[k - 1], order[k], common, name_of)) {
+            table.names.emplace_back(name_of(v));
+            offsets.push_back(0);
+        }
+        number[v >> 32][v & 0xffffffffu] = static_cast<std::uint32_t>(table.names.size() - 1);
+        offsets.back() += results[v >> 32].set_counts[v & 0xffffffffu];
+    }
     for (std::size_t k = 0; k < table.names.size(); ++k) {
         if (offsets[k + 1] > 0xffffffffu) fail("Sorry, gene set " + table.names[k] + " has more than 4294967295 records");
         offsets[k + 1] += offsets[k];
     }
+    // Stretches in file order, so that each set's records follow those of
+    // the same set in earlier stretches.
     std::vector<std::size_t> next(offsets.begin(), offsets.end() - 1);
     std::vector<std::vector<std::size_t>> place(results.size());
     for (std::size_t c = 0; c < results.size(); ++c)
-        for (std::size_t k = 0; k < results[c].set_names.size(); ++k) {
-            std::size_t& at = next[numbers[results[c].set_names[k]]];
+        for (std::size_t k = 0; k < number[c].size(); ++k) {
+            std::size_t& at = next[number[c][k]];
             place[c].push_back(at);
             at += results[c].set_counts[k];
         }

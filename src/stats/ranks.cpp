@@ -124,8 +124,8 @@ bool follows_direction(int rank_x, int rank_y, std::size_t n, char cor_dir) {
 }
 
 // Keys by sorting every value that is not NaN.
-static void keys_by_sorting(const double* values, std::size_t n, bool magnitudes, std::vector<std::uint32_t>& keys) {
-    keys.assign(n, nan_key);
+static void keys_by_sorting(const double* values, std::size_t n, bool magnitudes, std::uint32_t* keys) {
+    std::fill_n(keys, n, nan_key);
     thread_local std::vector<keyed_value> items, spare;
     items.clear();
     for (std::size_t k = 0; k < n; ++k) {
@@ -149,7 +149,7 @@ static void keys_by_sorting(const double* values, std::size_t n, bool magnitudes
 // values, and the order is the same. False once more than `most` are
 // distinct: the values are then better sorted all at once.
 static bool keys_by_distinct(const double* values, std::size_t n, bool magnitudes, std::size_t most,
-                             std::vector<std::uint32_t>& keys) {
+                             std::uint32_t* keys) {
     int bits = 1;
     while ((std::size_t{1} << bits) < 2 * most) ++bits;
     std::size_t mask = (std::size_t{1} << bits) - 1;
@@ -159,7 +159,6 @@ static bool keys_by_distinct(const double* values, std::size_t n, bool magnitude
     slot_key.assign(mask + 1, 0);
     slot_number.assign(mask + 1, 0);
     distinct.clear();
-    keys.resize(n);
     for (std::size_t k = 0; k < n; ++k) {
         double v = magnitudes ? std::fabs(values[k]) : values[k];
         if (std::isnan(v)) {
@@ -180,18 +179,23 @@ static bool keys_by_distinct(const double* values, std::size_t n, bool magnitude
     radix_sort(distinct, spare);
     std::vector<std::uint32_t> place(distinct.size());
     for (std::size_t j = 0; j < distinct.size(); ++j) place[distinct[j].value] = static_cast<std::uint32_t>(j);
-    for (std::uint32_t& key : keys)
-        if (key != nan_key) key = place[key];
+    for (std::size_t k = 0; k < n; ++k)
+        if (keys[k] != nan_key) keys[k] = place[keys[k]];
     return true;
 }
 
-void descending_keys(const double* values, std::size_t n, bool magnitudes, std::vector<std::uint32_t>& keys) {
+void descending_keys(const double* values, std::size_t n, bool magnitudes, std::uint32_t* keys) {
     // Sorting a few hundred thousand values costs more than looking each up
     // among a few thousand distinct ones, as the scores of a gene-set file
     // written with one or two decimals are.
     const std::size_t most_distinct = 1u << 16;
     if (n >= 4 * most_distinct && keys_by_distinct(values, n, magnitudes, most_distinct, keys)) return;
     keys_by_sorting(values, n, magnitudes, keys);
+}
+
+void descending_keys(const double* values, std::size_t n, bool magnitudes, std::vector<std::uint32_t>& keys) {
+    keys.resize(n);
+    descending_keys(values, n, magnitudes, keys.data());
 }
 
 // Why these are vec_rank_rev's ranks. Without a NaN, vec_rank_rev sorts

@@ -28,6 +28,7 @@ bool follows_direction(int rank_x, int rank_y, std::size_t n, char cor_dir);
 // each gene set's paired genes ranked from the keys of their rows.
 constexpr std::uint32_t nan_key = ~0u;
 void descending_keys(const double* values, std::size_t n, bool magnitudes, std::vector<std::uint32_t>& keys);
+void descending_keys(const double* values, std::size_t n, bool magnitudes, std::uint32_t* keys);
 
 // vec_rank_rev of the values whose keys these are, for keys without nan_key.
 void ranks_of_keys(const std::vector<std::uint32_t>& keys, std::vector<int>& ranks);

@@ -166,6 +166,12 @@ ROWS = [
         b"g1|a|b; more; x", b"g2|; y", b"g3||"))),
     Row("set_large_file_read_by_threads", set=BIG_SETS, args=["-t", "4"], out=BIG_SETS_OUT, any_order=True),
     Row("set_large_file_first_wrong_line", set=BIG_BAD, args=["-t", "4"], status=1, out=wrong(b"bad line A")),
+    # The gene list is read while a large gene-set file is: the gene-set
+    # file's error still comes first, and the list's own error is the same.
+    Row("set_large_file_wrong_line_and_wrong_list", set=BIG_BAD, lst=b"list\n", args=["-t", "2"], status=1,
+        out=wrong(b"bad line A")),
+    Row("list_wrong_line_read_beside_large_file", set=BIG_SETS, lst=b"list\n", args=["-t", "2"], status=1,
+        out=wrong(b"list")),
     Row("set_large_file_late_wrong_line", set=BIG_SETS + b"bad line B\n", args=["-t", "3"], status=1,
         out=wrong(b"bad line B")),
     # One set of 3000 genes ranked alike in both files, the list's magnitudes

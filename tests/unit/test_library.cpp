@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -175,4 +176,43 @@ TEST(Library, RankingsHandedOverInOrderAsAnalyseReturnsThem) {
     }
     auto refuse = [](std::vector<struct fstat>&) { return run_error{"refused", {}, nullptr, false, {}}; };
     EXPECT_EQ(quorin::analyse_rankings(sets, list, o, notes, refuse).message, "refused");
+}
+
+// A large gene-set file is parsed in stretches and its scores keyed in parts
+// of whole sets on the run's threads: the records are those of one thread,
+// to the bit. The sets are interleaved, so that each lies in every stretch;
+// signed scores with ties have both the scores and their magnitudes keyed.
+TEST(Library, ThreadsGiveTheRecordsOfOneThreadOnALargeInput) {
+    std::mt19937 draw(11);
+    std::vector<std::string> set_names, genes, list_genes;
+    std::vector<double> scores, list_scores;
+    for (int k = 0; k < 300000; ++k) {
+        set_names.push_back("S" + std::to_string(draw() % 3000));
+        genes.push_back("g" + std::to_string(draw() % 20000));
+        scores.push_back(static_cast<double>(static_cast<int>(draw() % 200001) - 100000) / 256);
+    }
+    for (int g = 0; g < 20000; ++g) {
+        list_genes.push_back("g" + std::to_string(g));
+        list_scores.push_back(static_cast<double>(draw() % 5000) / 100);
+    }
+    std::vector<std::vector<struct fstat>> runs;
+    for (int threads : {1, 3}) {
+        run_options o;
+        o.tscore = -1000;
+        o.thread_n = threads;
+        quorin::gene_sets sets;
+        quorin::rankings list;
+        quorin::analysis a;
+        ASSERT_FALSE(quorin::gene_sets_from_records(set_names, genes, scores, o, sets));
+        ASSERT_FALSE(quorin::gene_list_from_pairs(list_genes, list_scores, o, list));
+        ASSERT_FALSE(quorin::analyse(sets, list, o, a));
+        runs.push_back(std::move(a.records));
+    }
+    ASSERT_EQ(runs[0].size(), 3000u);
+    ASSERT_EQ(runs[1].size(), runs[0].size());
+    for (std::size_t k = 0; k < runs[0].size(); ++k) {
+        const struct fstat &a = runs[0][k], &b = runs[1][k];
+        ASSERT_EQ(a.name, b.name);
+        EXPECT_TRUE(a.tau == b.tau && a.estimate == b.estimate && a.p_value == b.p_value && a.fdr == b.fdr) << a.name;
+    }
 }
