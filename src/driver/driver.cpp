@@ -13,6 +13,7 @@
 #include "common/byte_buffer.h"
 #include "common/error.h"
 #include "common/parallel.h"
+#include "common/record_order.h"
 #include "input/overlap.h"
 #include "permutation/moments.h"
 #include "permutation/normal_max.h"
@@ -25,6 +26,7 @@
 // scores (descending_keys), found by the first worker to reach it.
 struct ranking_slot {
     std::vector<struct fstat> records;
+    std::vector<std::uint32_t> sets;  // the set of each record
     std::uint64_t left = 0;  // sets not yet done
     std::once_flag keyed;
     // Read by every task of the ranking: apart from the fields each task writes.
@@ -63,30 +65,44 @@ struct work_queue {
     progress_state progress;
 };
 
-// The keys (descending_keys) of all the set table's scores, found in parts
-// on the run's threads. Why the ranks are those of keys of the whole table:
-// a set is ranked from its own keys only (paired_keys, ranks_of_keys); keys
-// of any stretch of values order and tie any pick of them as the values do
-// (descending_keys); and every part is a stretch of whole sets, its ends
-// found among the sets' starts in `from`.
-static std::unique_ptr<std::uint32_t[]> set_score_keys(const set_table& sets, bool magnitudes, int threads) {
-    std::size_t entries = sets.scores.size(), count = set_count(sets);
+// Why keys found in parts give the ranks that keys of the whole set table
+// give: a set is ranked from its own keys only (paired_keys, ranks_of_keys);
+// keys of any stretch of values order and tie any pick of them as the values
+// do (descending_keys); and every part is a stretch of whole sets, its ends
+// found among the sets' starts in `from` (key_part_ends).
+// Below a few hundred thousand scores threads cost more than they save.
+static std::vector<std::size_t> key_part_ends(const set_table& sets, int threads) {
+    std::size_t entries = sets.scores.size();
+    std::size_t parts = entries < (std::size_t{1} << 18) ? 1 : static_cast<std::size_t>(std::max(1, std::min(threads, 8)));
+    std::vector<std::size_t> ends{0};
+    for (std::size_t p = 1; p < parts; ++p)
+        ends.push_back(*std::lower_bound(sets.from.begin(), sets.from.end(), entries / parts * p));
+    ends.push_back(entries);
+    return ends;
+}
+
+// What the workers read besides the inputs, found side by side on the run's
+// threads: the matrix row of each gene (gene_rows), and the keys of the set
+// scores (and of their magnitudes, where weighed) in parts of whole sets.
+static void prepare_tables(work_queue& q, bool magnitudes, int threads) {
+    const set_table& sets = *q.sets;
+    std::vector<std::size_t> ends = key_part_ends(sets, threads);
+    std::size_t parts = ends.size() - 1, entries = sets.scores.size();
     // Left unwritten here, so that each part's pages are first written by
     // the thread that keys it.
-    std::unique_ptr<std::uint32_t[]> keys(new std::uint32_t[entries]);
-    advise_huge_pages(keys.get(), entries * sizeof(std::uint32_t));
-    if (entries == 0) return keys;
-    // Below a few hundred thousand scores threads cost more than they save.
-    std::size_t parts = entries < (std::size_t{1} << 18) ? 1 : static_cast<std::size_t>(std::max(1, std::min(threads, 8)));
-    std::vector<std::size_t> first_set(parts + 1, count);
-    for (std::size_t p = 0; p < parts; ++p)
-        first_set[p] = static_cast<std::size_t>(
-            std::lower_bound(sets.from.begin(), sets.from.end() - 1, entries / parts * p) - sets.from.begin());
-    run_parallel(parts, static_cast<int>(parts), [&](std::size_t p) {
-        std::size_t from = sets.from[first_set[p]], to = sets.from[first_set[p + 1]];
-        descending_keys(sets.scores.data() + from, to - from, magnitudes, keys.get() + from);
+    q.set_keys.reset(new std::uint32_t[entries]);
+    advise_huge_pages(q.set_keys.get(), entries * sizeof(std::uint32_t));
+    if (magnitudes) {
+        q.set_magnitude_keys.reset(new std::uint32_t[entries]);
+        advise_huge_pages(q.set_magnitude_keys.get(), entries * sizeof(std::uint32_t));
+    }
+    run_parallel(1 + parts * (magnitudes ? 2 : 1), parts > 1 ? threads : 1, [&](std::size_t task) {
+        if (task == 0) return gene_rows(sets, *q.rankings, q.rows);
+        std::size_t p = (task - 1) % parts;
+        bool of_magnitudes = task > parts;
+        std::uint32_t* keys = (of_magnitudes ? q.set_magnitude_keys : q.set_keys).get();
+        descending_keys(sets.scores.data() + ends[p], ends[p + 1] - ends[p], of_magnitudes, keys + ends[p]);
     });
-    return keys;
 }
 
 unsigned thread_count(std::uint64_t n, int threads) {
@@ -208,10 +224,11 @@ static void keep_detail(const work_queue& q, const std::vector<std::uint32_t>& g
     record.data = std::move(detail);
 }
 
-static void append_record(work_queue& q, ranking_slot& slot, struct fstat& record) {
+static void append_record(work_queue& q, ranking_slot& slot, std::size_t set, struct fstat& record) {
     std::lock_guard<std::mutex> hold(q.lock);
     if (*q.each) (*q.each)(record);
     slot.records.push_back(std::move(record));
+    slot.sets.push_back(static_cast<std::uint32_t>(set));
 }
 
 static bool magnitudes_weighed(weighting method, bool set_side) {
@@ -300,7 +317,7 @@ static void test_set(work_queue& q, std::size_t set, std::size_t ranking, rankin
     }
     ++notes.tested;
     if (kept < weights.size()) keep_detail(q, genes, r, weights[kept], detail, record);
-    append_record(q, slot, record);
+    append_record(q, slot, set, record);
 }
 
 // Waits until ranking r has a slot, which it has once the rankings before
@@ -321,11 +338,14 @@ static void hand_over(work_queue& q, std::unique_lock<std::mutex>& hold) {
         auto& slot = q.slots[q.handed % q.slots.size()];
         if (q.handed >= rankings || slot->left > 0) break;
         std::vector<struct fstat> records = std::move(slot->records);
+        std::vector<std::uint32_t> sets = std::move(slot->sets);
         hold.unlock();
         // Arrival order depends on thread timing; byte order of name makes
-        // the table the same for every thread count.
-        std::sort(records.begin(), records.end(),
-                  [](const struct fstat& a, const struct fstat& b) { return a.name < b.name; });
+        // the table the same for every thread count. The sets are numbered
+        // in byte order of name (read_set_bytes), one record each.
+        std::vector<std::size_t> order =
+            sorted_positions(records.size(), [&](std::size_t a, std::size_t b) { return sets[a] < sets[b]; });
+        apply_order(records.begin(), order);
         (*q.done)(records, static_cast<std::size_t>(q.handed));
         auto fresh = std::make_unique<ranking_slot>();
         fresh->left = set_count(*q.sets);
@@ -399,7 +419,6 @@ void performe_threading(const set_table& sets, const score_matrix& rankings, con
     q.done = &done;
     q.each = &each;
     q.pps = pp_values(o.auto_p);
-    gene_rows(sets, rankings, q.rows);
     q.tasks = static_cast<std::uint64_t>(set_count(sets)) * rankings.names.size();
     // The results do not depend on the thread count, so a count beyond what
     // the processors can run only costs memory and start-up time.
@@ -412,8 +431,7 @@ void performe_threading(const set_table& sets, const score_matrix& rankings, con
         slot->left = set_count(sets);
     }
     bool negative = std::any_of(sets.scores.begin(), sets.scores.end(), [](double v) { return v < 0; });
-    q.set_keys = set_score_keys(sets, false, o.thread_n);
-    if (magnitudes_weighed(o.wt_kind, true) && negative) q.set_magnitude_keys = set_score_keys(sets, true, o.thread_n);
+    prepare_tables(q, magnitudes_weighed(o.wt_kind, true) && negative, o.thread_n);
     progress_start(q.progress, q.tasks, o);
     run_workers(q, threads);
     progress_finish(q.progress);

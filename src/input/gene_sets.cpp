@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <set>
 #include <utility>
@@ -390,8 +391,22 @@ set_table read_set_bytes(file_bytes bytes, const run_options& o, read_counts& co
 
     // Every name is copied out of the file's bytes before they go, so the
     // file and the table are never held at once.
-    std::vector<std::vector<std::uint32_t>> genes = number_genes(results, table);
-    std::vector<std::vector<std::size_t>> place = place_sets(results, table);
+    // Numbering the genes and placing the sets read the stretches and write
+    // different parts of the table: they run side by side. A failure of the
+    // first is the one told, as when they ran in turn.
+    std::vector<std::vector<std::uint32_t>> genes;
+    std::vector<std::vector<std::size_t>> place;
+    std::exception_ptr failed[2];
+    run_parallel(2, threads, [&](std::size_t k) {
+        try {
+            if (k == 0) genes = number_genes(results, table);
+            else place = place_sets(results, table);
+        } catch (...) {
+            failed[k] = std::current_exception();
+        }
+    });
+    for (const std::exception_ptr& e : failed)
+        if (e) std::rethrow_exception(e);
     count_set_file(results, table, counts);
     for (chunk_result& r : results) {
         r.genes = name_numbers();

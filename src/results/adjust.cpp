@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/record_order.h"
 #include "common/records.h"
 
 bool stat_less_p(const struct fstat& a, const struct fstat& b) { return a.p_value < b.p_value; }
@@ -12,14 +13,25 @@ bool stat_less_fdr(const struct fstat& a, const struct fstat& b) { return a.fdr 
 // step-up procedure: stored result files depend on these values.
 using records = std::vector<struct fstat>::iterator;
 
+// The records in the order std::sort(first, last, less) gives them, where
+// less compares key(record) with <: through the keys in one array
+// (sorted_positions).
+template <class Key> static void sort_by_key(records first, records last, Key key) {
+    std::vector<double> keys;
+    for (records r = first; r != last; ++r) keys.push_back(key(*r));
+    std::vector<std::size_t> order =
+        sorted_positions(keys.size(), [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+    apply_order(first, order);
+}
+
 static void adjust_by_position(records first, records last) {
-    std::sort(first, last, stat_less_p);
+    sort_by_key(first, last, [](const struct fstat& r) { return r.p_value; });  // as stat_less_p
     int n = static_cast<int>(last - first);
     for (int i = 0; i < n; ++i) {
         double q = (static_cast<double>(n) * first[i].p_value) / (1.0 + i);
         first[i].fdr = q <= 1 ? q : 1;
     }
-    std::sort(first, last, stat_less_fdr);
+    sort_by_key(first, last, [](const struct fstat& r) { return r.fdr; });  // as stat_less_fdr
 }
 
 // Ascending, a NaN after every number, so that the sort has a strict order.
@@ -29,11 +41,13 @@ static bool less_nan_last(double a, double b) { return std::isnan(b) ? !std::isn
 // largest p-value down, capped at 1. Equal values are ordered by name, so
 // the table is the same in every run.
 static void adjust_step_up(records first, records last) {
-    std::sort(first, last, [](const struct fstat& a, const struct fstat& b) {
-        if (less_nan_last(a.p_value, b.p_value) || less_nan_last(b.p_value, a.p_value))
-            return less_nan_last(a.p_value, b.p_value);
-        return a.name < b.name;
+    std::vector<double> p;
+    for (records r = first; r != last; ++r) p.push_back(r->p_value);
+    std::vector<std::size_t> order = sorted_positions(p.size(), [&](std::size_t a, std::size_t b) {
+        if (less_nan_last(p[a], p[b]) || less_nan_last(p[b], p[a])) return less_nan_last(p[a], p[b]);
+        return first[a].name < first[b].name;
     });
+    apply_order(first, order);
     std::size_t n = static_cast<std::size_t>(last - first);
     double running = 1;
     for (std::size_t i = n; i-- > 0;) {

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "common/output.h"
+#include "common/record_order.h"
 #include "common/records.h"
 #include "config/run_options.h"
 #include "results/adjust.h"
@@ -125,6 +126,28 @@ TEST(Adjust, StepUpTakesTheRunningMinimumAndOrdersByFdrPValueName) {
             if (k > 0) {
                 ASSERT_FALSE(records[k].fdr < records[k - 1].fdr);
             }
+        }
+    }
+}
+
+// std::sort is not stable, and stored tables hold its order of ties: the
+// records sorted through their positions come out in that order, at sizes
+// about its thresholds, with few and many distinct keys.
+TEST(Adjust, SortedPositionsGiveStdSortOrderWithTies) {
+    std::mt19937 draw(7);
+    for (std::size_t n : {0, 1, 2, 15, 16, 17, 33, 100, 1000, 5000}) {
+        for (int values : {1, 3, 50, 100000}) {
+            std::vector<struct fstat> a;
+            std::vector<double> p;
+            for (std::size_t k = 0; k < n; ++k) {
+                p.push_back(static_cast<double>(draw() % values) / values);
+                a.push_back(record("s" + std::to_string(k), p.back()));
+            }
+            std::vector<struct fstat> b = a;
+            std::sort(a.begin(), a.end(), stat_less_p);
+            std::vector<std::size_t> order = sorted_positions(n, [&](std::size_t i, std::size_t j) { return p[i] < p[j]; });
+            apply_order(b.begin(), order);
+            for (std::size_t k = 0; k < n; ++k) ASSERT_EQ(a[k].name, b[k].name) << n << " " << values << " " << k;
         }
     }
 }
