@@ -28,9 +28,9 @@ struct ranking_slot {
     std::vector<struct fstat> records;
     std::vector<std::uint32_t> sets;  // the set of each record
     std::uint64_t left = 0;  // sets not yet done
-    std::once_flag keyed;
-    // Read by every task of the ranking: apart from the fields each task writes.
-    alignas(64) side_keys keys;  // by matrix row
+    // Read by every task of the ranking: apart from the fields written.
+    alignas(64) std::once_flag keyed;
+    side_keys keys;  // by matrix row
 };
 
 // What the workers of one run share. Task k is set k % sets of ranking
@@ -47,10 +47,10 @@ struct work_queue {
     // only where the method weighs the set side and a score is negative.
     std::unique_ptr<std::uint32_t[]> set_keys, set_magnitude_keys;
     std::uint64_t tasks = 0;
-    // Written by every task: each on a cache line of its own, apart from
-    // what the tests read.
+    std::atomic<bool> stop{false};  // a worker failed: the others take no more sets
+    // Written as the workers go: each on a cache line of its own, apart
+    // from what the tests read.
     alignas(64) std::atomic<std::uint64_t> next{0};
-    std::atomic<bool> stop{false};     // a worker failed: the others take no more sets
     alignas(64) std::mutex lock;       // guards the fields below, and the slots' records and counts
     std::condition_variable room;      // a ranking was handed over, or the run stops
     // Ranking r lies in slots[r % slots.size()] while r - handed < slots.size().
@@ -224,12 +224,16 @@ static void keep_detail(const work_queue& q, const std::vector<std::uint32_t>& g
     record.data = std::move(detail);
 }
 
-static void append_record(work_queue& q, ranking_slot& slot, std::size_t set, struct fstat& record) {
-    std::lock_guard<std::mutex> hold(q.lock);
-    if (*q.each) (*q.each)(record);
-    slot.records.push_back(std::move(record));
-    slot.sets.push_back(static_cast<std::uint32_t>(set));
-}
+// A worker's finished tasks of one ranking, not yet in its slot. They go in
+// together (hand_in), so that the workers meet at the lock once every few
+// sets rather than at every set.
+struct finished_tasks {
+    std::uint64_t ranking = 0;
+    ranking_slot* slot = nullptr;
+    std::uint64_t tasks = 0;  // sets done, tested or not
+    std::vector<struct fstat> records;
+    std::vector<std::uint32_t> sets;  // the set of each record
+};
 
 static bool magnitudes_weighed(weighting method, bool set_side) {
     return set_side ? method != weighting::list : method != weighting::set;
@@ -275,7 +279,8 @@ static void paired_keys(const work_queue& q, std::size_t set, const side_keys& l
 
 // Pairs and tests one gene set. Sets without a paired gene, or outside the
 // size range (step 2), are not tested.
-static void test_set(work_queue& q, std::size_t set, std::size_t ranking, ranking_slot& slot, test_notes& notes) {
+static void test_set(work_queue& q, std::size_t set, std::size_t ranking, finished_tasks& done, test_notes& notes) {
+    ranking_slot& slot = *done.slot;
     const run_options& o = *q.o;
     const std::string& name = q.sets->names[set];
     fdata detail;
@@ -317,7 +322,19 @@ static void test_set(work_queue& q, std::size_t set, std::size_t ranking, rankin
     }
     ++notes.tested;
     if (kept < weights.size()) keep_detail(q, genes, r, weights[kept], detail, record);
-    append_record(q, slot, set, record);
+    done.records.push_back(std::move(record));
+    done.sets.push_back(static_cast<std::uint32_t>(set));
+}
+
+// A slot with room for a record of every set: growing the records as they
+// come would copy them again and again, each time into fresh pages. Room
+// that no record takes is never written, and takes no memory.
+static std::unique_ptr<ranking_slot> new_slot(std::size_t sets) {
+    auto slot = std::make_unique<ranking_slot>();
+    slot->left = sets;
+    slot->records.reserve(sets);
+    slot->sets.reserve(sets);
+    return slot;
 }
 
 // Waits until ranking r has a slot, which it has once the rankings before
@@ -347,8 +364,7 @@ static void hand_over(work_queue& q, std::unique_lock<std::mutex>& hold) {
             sorted_positions(records.size(), [&](std::size_t a, std::size_t b) { return sets[a] < sets[b]; });
         apply_order(records.begin(), order);
         (*q.done)(records, static_cast<std::size_t>(q.handed));
-        auto fresh = std::make_unique<ranking_slot>();
-        fresh->left = set_count(*q.sets);
+        auto fresh = new_slot(set_count(*q.sets));
         hold.lock();
         slot = std::move(fresh);
         ++q.handed;
@@ -357,9 +373,22 @@ static void hand_over(work_queue& q, std::unique_lock<std::mutex>& hold) {
     q.handing = false;
 }
 
-static void task_done(work_queue& q, std::uint64_t r) {
+// Puts a worker's finished tasks into their ranking's slot, and hands the
+// ranking over when they were its last.
+static void hand_in(work_queue& q, finished_tasks& done) {
+    if (done.tasks == 0) return;
     std::unique_lock<std::mutex> hold(q.lock);
-    if (--q.slots[r % q.slots.size()]->left == 0 && r == q.handed && !q.handing) hand_over(q, hold);
+    ranking_slot& slot = *done.slot;
+    for (std::size_t k = 0; k < done.records.size(); ++k) {
+        if (*q.each) (*q.each)(done.records[k]);
+        slot.records.push_back(std::move(done.records[k]));
+        slot.sets.push_back(done.sets[k]);
+    }
+    done.records.clear();
+    done.sets.clear();
+    slot.left -= done.tasks;
+    done.tasks = 0;
+    if (slot.left == 0 && done.ranking == q.handed && !q.handing) hand_over(q, hold);
 }
 
 static void add_notes(test_notes& to, const test_notes& from) {
@@ -373,17 +402,27 @@ static void add_notes(test_notes& to, const test_notes& from) {
 static void run_queue(work_queue* q) {
     test_notes notes;
     std::uint64_t sets = set_count(*q->sets);
+    // Records streamed as they are finished (-o) go in one by one.
+    const std::uint64_t batch = *q->each ? 1 : 16;
+    finished_tasks done;
     try {
         while (!q->stop.load(std::memory_order_relaxed)) {
             std::uint64_t k = q->next.fetch_add(1);
             if (k >= q->tasks) break;
             if (q->cancel && q->cancel->load(std::memory_order_relaxed)) fail("interrupted");
-            ranking_slot* slot = slot_for(*q, k / sets);
-            if (!slot) break;
-            test_set(*q, static_cast<std::size_t>(k % sets), static_cast<std::size_t>(k / sets), *slot, notes);
-            task_done(*q, k / sets);
+            // The tasks of the ranking before go in first: its slot may be
+            // what the next ranking waits for.
+            if (!done.slot || k / sets != done.ranking) {
+                hand_in(*q, done);
+                done.ranking = k / sets;
+                done.slot = slot_for(*q, done.ranking);
+                if (!done.slot) break;
+            }
+            test_set(*q, static_cast<std::size_t>(k % sets), static_cast<std::size_t>(k / sets), done, notes);
+            if (++done.tasks == batch) hand_in(*q, done);
             progress_step(q->progress);
         }
+        hand_in(*q, done);
     } catch (...) {
         std::lock_guard<std::mutex> hold(q->lock);
         if (!q->error) q->error = std::current_exception();
@@ -427,8 +466,7 @@ void performe_threading(const set_table& sets, const score_matrix& rankings, con
     // holding back its ranking seldom stops the others.
     q.slots.resize(std::min<std::uint64_t>(2 * threads + 2, std::max<std::size_t>(rankings.names.size(), 1)));
     for (auto& slot : q.slots) {
-        slot = std::make_unique<ranking_slot>();
-        slot->left = set_count(sets);
+        slot = new_slot(set_count(sets));
     }
     bool negative = std::any_of(sets.scores.begin(), sets.scores.end(), [](double v) { return v < 0; });
     prepare_tables(q, magnitudes_weighed(o.wt_kind, true) && negative, o.thread_n);
