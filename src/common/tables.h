@@ -1,5 +1,8 @@
 #pragma once
 #include <map>
+#include <memory>
+#include <new>
+#include <utility>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -9,6 +12,19 @@
 // keys by string_view, in the same order): the gene list.
 using gene_table = std::map<std::string, double, std::less<>>;
 
+// Storage whose resize leaves the new numbers unwritten: a table of millions
+// of records is filled on several threads right after, and zeroing it first
+// would have one thread take every page of it.
+template <class T> struct unwritten_allocator : std::allocator<T> {
+    template <class U> struct rebind { using other = unwritten_allocator<U>; };
+    unwritten_allocator() = default;
+    template <class U> unwritten_allocator(const unwritten_allocator<U>&) noexcept {}
+    template <class U> void construct(U* at) noexcept { ::new (static_cast<void*>(at)) U; }
+    template <class U, class... Args> void construct(U* at, Args&&... args) {
+        ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+    }
+};
+
 // The gene sets, held as numbers. Every gene name of the gene-set file has a
 // number, given in byte order of the names, so that a set's genes in order of
 // number are its genes in byte order of name. Set k holds the entries from[k]
@@ -17,8 +33,8 @@ using gene_table = std::map<std::string, double, std::less<>>;
 struct set_table {
     std::vector<std::string> names;      // the sets, in byte order
     std::vector<std::size_t> from;       // names.size() + 1 offsets into genes and scores
-    std::vector<std::uint32_t> genes;
-    std::vector<double> scores;
+    std::vector<std::uint32_t, unwritten_allocator<std::uint32_t>> genes;  // unwritten_allocator: see fill_sets
+    std::vector<double, unwritten_allocator<double>> scores;
     std::string gene_text;               // the gene names one after another, in order of number
     std::vector<std::size_t> gene_from;  // gene g's name is gene_text[gene_from[g], gene_from[g + 1])
 };

@@ -47,6 +47,7 @@ struct work_queue {
     // only where the method weighs the set side and a score is negative.
     std::unique_ptr<std::uint32_t[]> set_keys, set_magnitude_keys;
     std::uint64_t tasks = 0;
+    std::uint64_t workers = 1;
     std::atomic<bool> stop{false};  // a worker failed: the others take no more sets
     // Written as the workers go: each on a cache line of its own, apart
     // from what the tests read.
@@ -405,22 +406,29 @@ static void run_queue(work_queue* q) {
     // Records streamed as they are finished (-o) go in one by one.
     const std::uint64_t batch = *q->each ? 1 : 16;
     finished_tasks done;
+    // A few tasks are taken at once, so that the workers seldom meet at the
+    // counter; fewer as the queue empties, so that they still end together.
+    std::uint64_t count = 1;
     try {
-        while (!q->stop.load(std::memory_order_relaxed)) {
-            std::uint64_t k = q->next.fetch_add(1);
-            if (k >= q->tasks) break;
-            if (q->cancel && q->cancel->load(std::memory_order_relaxed)) fail("interrupted");
-            // The tasks of the ranking before go in first: its slot may be
-            // what the next ranking waits for.
-            if (!done.slot || k / sets != done.ranking) {
-                hand_in(*q, done);
-                done.ranking = k / sets;
-                done.slot = slot_for(*q, done.ranking);
-                if (!done.slot) break;
+        for (bool more = true; more && !q->stop.load(std::memory_order_relaxed);) {
+            std::uint64_t first = q->next.fetch_add(count), last = std::min(first + count, q->tasks);
+            count = std::max<std::uint64_t>(1, std::min<std::uint64_t>(4, (q->tasks - std::min(last, q->tasks)) / (16 * q->workers)));
+            more = first < q->tasks;
+            for (std::uint64_t k = first; k < last && more; ++k) {
+                if (q->cancel && q->cancel->load(std::memory_order_relaxed)) fail("interrupted");
+                // The tasks of the ranking before go in first: its slot may
+                // be what the next ranking waits for.
+                if (!done.slot || k / sets != done.ranking) {
+                    hand_in(*q, done);
+                    done.ranking = k / sets;
+                    done.slot = slot_for(*q, done.ranking);
+                    more = done.slot != nullptr;
+                    if (!more) break;
+                }
+                test_set(*q, static_cast<std::size_t>(k % sets), static_cast<std::size_t>(k / sets), done, notes);
+                if (++done.tasks == batch) hand_in(*q, done);
+                progress_step(q->progress);
             }
-            test_set(*q, static_cast<std::size_t>(k % sets), static_cast<std::size_t>(k / sets), done, notes);
-            if (++done.tasks == batch) hand_in(*q, done);
-            progress_step(q->progress);
         }
         hand_in(*q, done);
     } catch (...) {
@@ -462,6 +470,7 @@ void performe_threading(const set_table& sets, const score_matrix& rankings, con
     // The results do not depend on the thread count, so a count beyond what
     // the processors can run only costs memory and start-up time.
     unsigned threads = std::min(thread_count(q.tasks, o.thread_n), worker_cap());
+    q.workers = std::max(threads, 1u);
     // Room for every worker's ranking and a little more, so that a large set
     // holding back its ranking seldom stops the others.
     q.slots.resize(std::min<std::uint64_t>(2 * threads + 2, std::max<std::size_t>(rankings.names.size(), 1)));

@@ -277,7 +277,9 @@ static std::vector<std::vector<std::size_t>> place_sets(const std::vector<chunk_
 }
 
 // Writes each stretch's records into the table, each gene under its number
-// of the whole file, and lets go of the records.
+// of the whole file, and lets go of the records. The table's room is left
+// unwritten (unwritten_allocator) and every place in it is written once,
+// here: place_sets gives each record of each stretch a place of its own.
 static void fill_sets(std::vector<chunk_result>& results, const std::vector<std::vector<std::uint32_t>>& genes,
                       std::vector<std::vector<std::size_t>>& place, int threads, set_table& table) {
     std::size_t records = table.from.back();
@@ -304,7 +306,13 @@ static void sort_sets(set_table& t, int threads, std::vector<std::size_t>& dropp
     std::vector<std::size_t> kept(sets);
     dropped.assign(sets, 0);
     duplicate.assign(sets, 0);
-    run_parallel(sets, threads, [&](std::size_t k) { kept[k] = sort_set(t, k, dropped[k], duplicate[k]); });
+    // Sets a block at a time: taking each set on its own would have the
+    // threads meet at the counter of the next one every few microseconds.
+    const std::size_t block = 64;
+    run_parallel((sets + block - 1) / block, threads, [&](std::size_t b) {
+        for (std::size_t k = b * block; k < std::min(sets, (b + 1) * block); ++k)
+            kept[k] = sort_set(t, k, dropped[k], duplicate[k]);
+    });
     std::size_t to = 0;
     for (std::size_t k = 0; k < sets; ++k) {
         std::size_t from = t.from[k];
