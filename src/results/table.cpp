@@ -40,6 +40,7 @@ void write_table_rows(std::FILE* f, const std::vector<struct fstat>& records, co
         std::size_t parts = n < 4096 ? 1 : static_cast<std::size_t>(std::max(1, std::min(o.thread_n, 8)));
         std::vector<std::string> text(parts);
         run_parallel(parts, static_cast<int>(parts), [&](std::size_t p) {
+            text[p].reserve(n / parts * 80);  // about a line's length: room that is not used takes no memory
             for (std::size_t k = from + n * p / parts; k < from + n * (p + 1) / parts; ++k) {
                 text[p] += result_line(records[k], o, rankings);
                 text[p] += '\n';
