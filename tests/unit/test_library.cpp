@@ -195,24 +195,40 @@ TEST(Library, ThreadsGiveTheRecordsOfOneThreadOnALargeInput) {
         list_genes.push_back("g" + std::to_string(g));
         list_scores.push_back(static_cast<double>(draw() % 5000) / 100);
     }
-    std::vector<std::vector<struct fstat>> runs;
-    for (int threads : {1, 3}) {
-        run_options o;
-        o.tscore = -1000;
-        o.thread_n = threads;
-        quorin::gene_sets sets;
-        quorin::rankings list;
-        quorin::analysis a;
-        ASSERT_FALSE(quorin::gene_sets_from_records(set_names, genes, scores, o, sets));
-        ASSERT_FALSE(quorin::gene_list_from_pairs(list_genes, list_scores, o, list));
-        ASSERT_FALSE(quorin::analyse(sets, list, o, a));
-        runs.push_back(std::move(a.records));
+    // Then 40 rankings, more than the workers have slots for, which the
+    // workers hand in a few sets at a time.
+    std::vector<std::string> names;
+    std::vector<double> matrix;
+    for (int r = 0; r < 40; ++r) {
+        names.push_back("r" + std::to_string(r));
+        for (double v : list_scores) matrix.push_back(v + static_cast<double>(draw() % 1000) / 10);
     }
-    ASSERT_EQ(runs[0].size(), 3000u);
-    ASSERT_EQ(runs[1].size(), runs[0].size());
-    for (std::size_t k = 0; k < runs[0].size(); ++k) {
-        const struct fstat &a = runs[0][k], &b = runs[1][k];
-        ASSERT_EQ(a.name, b.name);
-        EXPECT_TRUE(a.tau == b.tau && a.estimate == b.estimate && a.p_value == b.p_value && a.fdr == b.fdr) << a.name;
+    for (bool lists : {false, true}) {
+        std::vector<std::vector<struct fstat>> runs;
+        for (int threads : {1, 3}) {
+            run_options o;
+            o.tscore = -1000;
+            o.thread_n = threads;
+            o.many_lists = lists;
+            quorin::gene_sets sets;
+            quorin::rankings list;
+            quorin::analysis a;
+            std::size_t used = lists ? 20000 : set_names.size();  // the first sets only, against 40 rankings
+            ASSERT_FALSE(quorin::gene_sets_from_records({set_names.begin(), set_names.begin() + used},
+                                                        {genes.begin(), genes.begin() + used},
+                                                        {scores.begin(), scores.begin() + used}, o, sets));
+            ASSERT_FALSE(lists ? quorin::rankings_from_matrix(names, list_genes, matrix, o, list)
+                               : quorin::gene_list_from_pairs(list_genes, list_scores, o, list));
+            ASSERT_FALSE(quorin::analyse(sets, list, o, a));
+            runs.push_back(std::move(a.records));
+        }
+        ASSERT_GT(runs[0].size(), lists ? 40 * 2900u : 2900u);
+        ASSERT_EQ(runs[1].size(), runs[0].size());
+        for (std::size_t k = 0; k < runs[0].size(); ++k) {
+            const struct fstat &a = runs[0][k], &b = runs[1][k];
+            ASSERT_TRUE(a.name == b.name && a.list == b.list) << k;
+            EXPECT_TRUE(a.tau == b.tau && a.estimate == b.estimate && a.p_value == b.p_value && a.fdr == b.fdr)
+                << a.name;
+        }
     }
 }
