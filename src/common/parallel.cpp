@@ -11,12 +11,14 @@ void run_parallel(std::size_t count, int threads, const std::function<void(std::
     std::atomic<std::size_t> next{0};
     std::mutex hold;
     std::exception_ptr first;
+    std::size_t failed = count;  // the k of `first`
     auto loop = [&] {
+        std::size_t k = 0;
         try {
-            for (std::size_t k; (k = next.fetch_add(1)) < count;) work(k);
+            while ((k = next.fetch_add(1)) < count) work(k);
         } catch (...) {
             std::lock_guard<std::mutex> lock(hold);
-            if (!first) first = std::current_exception();
+            if (k < failed) first = std::current_exception(), failed = k;
             next = count;
         }
     };

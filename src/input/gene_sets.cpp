@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <exception>
 #include <memory>
 #include <set>
 #include <utility>
@@ -400,21 +399,13 @@ set_table read_set_bytes(file_bytes bytes, const run_options& o, read_counts& co
     // Every name is copied out of the file's bytes before they go, so the
     // file and the table are never held at once.
     // Numbering the genes and placing the sets read the stretches and write
-    // different parts of the table: they run side by side. A failure of the
-    // first is the one told, as when they ran in turn.
+    // different parts of the table: they run side by side.
     std::vector<std::vector<std::uint32_t>> genes;
     std::vector<std::vector<std::size_t>> place;
-    std::exception_ptr failed[2];
     run_parallel(2, threads, [&](std::size_t k) {
-        try {
-            if (k == 0) genes = number_genes(results, table);
-            else place = place_sets(results, table);
-        } catch (...) {
-            failed[k] = std::current_exception();
-        }
+        if (k == 0) genes = number_genes(results, table);
+        else place = place_sets(results, table);
     });
-    for (const std::exception_ptr& e : failed)
-        if (e) std::rethrow_exception(e);
     count_set_file(results, table, counts);
     for (chunk_result& r : results) {
         r.genes = name_numbers();
