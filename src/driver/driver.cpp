@@ -46,6 +46,7 @@ struct work_queue {
     // table, found once before the workers start; those of the magnitudes
     // only where the method weighs the set side and a score is negative.
     std::unique_ptr<std::uint32_t[]> set_keys, set_magnitude_keys;
+    rank_tables tables;  // weights by rank, shared by the workers
     std::uint64_t tasks = 0;
     std::uint64_t workers = 1;
     std::atomic<bool> stop{false};  // a worker failed: the others take no more sets
@@ -139,6 +140,13 @@ static void note_set(test_notes& notes, const std::string& name, const fdata& de
     if (!tested) return;
     if (n < 5) notes.small.push_back(name);
     if (n > 1 && (all_equal(detail.vec_x) || all_equal(detail.vec_y))) notes.constant.push_back(name);
+}
+
+// The most genes a set can pair: the size of its largest set.
+static std::size_t largest_set(const set_table& sets) {
+    std::size_t largest = 0;
+    for (std::size_t k = 0; k + 1 < sets.from.size(); ++k) largest = std::max(largest, sets.from[k + 1] - sets.from[k]);
+    return largest;
 }
 
 static bool size_in_range(std::size_t n, const run_options& o) {
@@ -309,6 +317,7 @@ static void test_set(work_queue& q, std::size_t set, std::size_t ranking, finish
     // Kept from set to set, as are the vectors they hold: a set's detail
     // takes some of them along, and only those are made anew.
     thread_local set_ranks r;
+    r.tables = &q.tables;
     prepare_keyed_ranks(detail.vec_x, detail.vec_y, &x, &y, o.wt_kind, r);
     thread_local std::vector<std::vector<double>> weights;
     std::vector<double> scale;  // with --null=moments, permutations rank pairings by |z|
@@ -466,6 +475,7 @@ void performe_threading(const set_table& sets, const score_matrix& rankings, con
     q.done = &done;
     q.each = &each;
     q.pps = pp_values(o.auto_p);
+    start_rank_tables(q.tables, q.pps, std::min(largest_set(sets), static_cast<std::size_t>(std::max(o.max_size, 0))));
     q.tasks = static_cast<std::uint64_t>(set_count(sets)) * rankings.names.size();
     // The results do not depend on the thread count, so a count beyond what
     // the processors can run only costs memory and start-up time.

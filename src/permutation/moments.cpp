@@ -40,8 +40,6 @@
 // F_above(i)), the sums of f over the genes of lower and of higher rank.
 // Descending ranks flip every sign of a side, which changes no product above.
 
-static const double ln2 = 0.6931471805599453;
-
 void moment_factors(const std::vector<double>& x, const std::vector<double>& y, const std::vector<double>& pps,
                     weighting method, std::vector<std::vector<double>>& u, std::vector<std::vector<double>>& v) {
     if (method == weighting::unknown) fail("unknown weighting method");
@@ -59,7 +57,7 @@ void moment_factors(const std::vector<double>& x, const std::vector<double>& y, 
     u.assign(pps.size(), std::vector<double>(n, 1.0));
     v.assign(pps.size(), std::vector<double>(n, 1.0));
     for (std::size_t k = 0; k < pps.size(); ++k) {
-        double power = -ln2 / std::log(pps[k]);
+        double power = pp_power(pps[k]);
         if (method != weighting::list) rank_weights(magnitude_x, power, u[k]);
         if (method != weighting::set) rank_weights(magnitude_y, power, v[k]);
         if (method == weighting::both)

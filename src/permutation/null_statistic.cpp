@@ -21,7 +21,7 @@ void make_null_model(const set_ranks& r, const std::vector<double>& pps, weighti
     m.magnitude_y = r.magnitude_y;
     m.rank_weight.assign(pps.size(), std::vector<double>(n + 1, 0.0));
     for (std::size_t k = 0; k < pps.size(); ++k) {
-        double power = -0.6931471805599453 / std::log(pps[k]);
+        double power = pp_power(pps[k]);
         for (int rank = 1; rank <= n; ++rank) m.rank_weight[k][rank] = weigher((rank - 0.5) / n, power);
     }
     m.root_n = std::sqrt(static_cast<double>(n));

@@ -8,12 +8,11 @@
 
 #include "common/error.h"
 #include "common/records.h"
+#include "stats/rank_tables.h"
 #include "stats/ranks.h"
 #include "stats/tau.h"
 #include "stats/tau_interval.h"
 #include "stats/weights.h"
-
-static double power_of(double pp) { return -0.6931471805599453 / std::log(pp); }
 
 static bool has_negative(const std::vector<double>& scores) {
     return std::any_of(scores.begin(), scores.end(), [](double v) { return v < 0; });
@@ -87,11 +86,15 @@ void prepare_keyed_ranks(const std::vector<double>& vec_x, const std::vector<dou
 }
 
 // The weight of a rank depends only on n and the power, and many gene sets
-// have the same size: each thread keeps the tables it has made, up to a
-// bound. A table is filled for every rank when made (fill_rank_table): its
-// n weights cost little beside the n^2 / 2 pairs of any set of that size,
-// and the sets that read it then need no check for a missing weight.
-static std::vector<double>& rank_table(std::size_t n, double power) {
+// have the same size: the tables are kept, those of the run's sizes and PP
+// values shared by its workers (rank_tables.h), any other by each thread up
+// to a bound. A table is filled for every rank when made (fill_rank_table):
+// its n weights cost little beside the n^2 / 2 pairs of any set of that
+// size, and the sets that read it then need no check for a missing weight.
+static const std::vector<double>& rank_table(const set_ranks& r, double power) {
+    std::size_t n = r.rank_x.size();
+    if (r.tables)
+        if (const std::vector<double>* shared = shared_rank_table(*r.tables, n, power)) return *shared;
     thread_local std::map<std::pair<std::size_t, double>, std::vector<double>> tables;
     thread_local std::size_t held = 0;
     auto key = std::make_pair(n, power);
@@ -108,28 +111,28 @@ static std::vector<double>& rank_table(std::size_t n, double power) {
 }
 
 static void weights_at(const set_ranks& r, double power, std::vector<double>& weights) {
-    std::vector<double>& by_rank = rank_table(r.rank_x.size(), power);
+    const std::vector<double>& by_rank = rank_table(r, power);
     if (r.method == weighting::set) {
-        rank_weights(r.magnitude_x, power, by_rank, weights);
+        table_rank_weights(r.magnitude_x, by_rank, weights);
     } else if (r.method == weighting::list) {
-        rank_weights(r.magnitude_y, power, by_rank, weights);
+        table_rank_weights(r.magnitude_y, by_rank, weights);
     } else if (r.magnitude_x.size() == r.magnitude_y.size()) {
         merged_rank_weights(r.magnitude_x, r.magnitude_y, by_rank, weights);
     } else {
         thread_local std::vector<double> wx, wy;
-        rank_weights(r.magnitude_x, power, by_rank, wx);
-        rank_weights(r.magnitude_y, power, by_rank, wy);
+        table_rank_weights(r.magnitude_x, by_rank, wx);
+        table_rank_weights(r.magnitude_y, by_rank, wy);
         merge_weights(wx, wy, weights);
     }
 }
 
 void side_weights(const set_ranks& r, double pp, std::vector<double>& x, std::vector<double>& y) {
-    double power = power_of(pp);
-    std::vector<double>& by_rank = rank_table(r.rank_x.size(), power);
+    double power = pp_power(pp);
+    const std::vector<double>& by_rank = rank_table(r, power);
     x.clear();
     y.clear();
-    if (r.method != weighting::list) rank_weights(r.magnitude_x, power, by_rank, x);
-    if (r.method != weighting::set) rank_weights(r.magnitude_y, power, by_rank, y);
+    if (r.method != weighting::list) table_rank_weights(r.magnitude_x, by_rank, x);
+    if (r.method != weighting::set) table_rank_weights(r.magnitude_y, by_rank, y);
 }
 
 static tau_test finish_test(double pp, std::size_t n, double limit, double tau) {
@@ -167,7 +170,7 @@ void weighed_tau_tests(const pair_layout& layout, const std::vector<double>& pps
 static void weights_at_each(const set_ranks& r, const std::vector<double>& pps,
                             std::vector<std::vector<double>>& weights) {
     weights.resize(pps.size());
-    for (std::size_t k = 0; k < pps.size(); ++k) weights_at(r, power_of(pps[k]), weights[k]);
+    for (std::size_t k = 0; k < pps.size(); ++k) weights_at(r, pp_power(pps[k]), weights[k]);
 }
 
 void tau_tests(const set_ranks& r, const std::vector<double>& pps, std::vector<tau_test>& tests,

@@ -4,6 +4,7 @@
 
 #include "common/records.h"
 #include "config/run_options.h"
+#include "stats/rank_tables.h"
 #include "stats/pair/pair_pass.h"
 
 // Tests one gene set at one PP value with the weighting method of o;
@@ -22,6 +23,7 @@ struct set_ranks {
     std::vector<int> magnitude_x;
     std::vector<int> magnitude_y;
     pair_layout layout;
+    rank_tables* tables = nullptr;  // the weights by rank the run's workers share, if any
 };
 
 struct tau_test {

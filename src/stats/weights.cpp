@@ -10,6 +10,8 @@ double weigher(double x, double power) {
     return std::pow(1.0 - std::pow(x, power), 1.0 / power);
 }
 
+double pp_power(double pp) { return -0.6931471805599453 / std::log(pp); }
+
 void abs_vec(const std::vector<double>& scores, std::vector<double>& magnitudes) {
     magnitudes.clear();
     if (scores.empty()) fail("x_n < 1");
@@ -31,6 +33,13 @@ void rank_weights(const std::vector<int>& magnitude_ranks, double power, std::ve
 void fill_rank_table(std::size_t n, double power, std::vector<double>& table) {
     table.assign(n + 1, NAN);
     for (std::size_t r = 1; r <= n; ++r) table[r] = weigher((static_cast<double>(r) - 0.5) / static_cast<double>(n), power);
+}
+
+void table_rank_weights(const std::vector<int>& magnitude_ranks, const std::vector<double>& table,
+                        std::vector<double>& weights) {
+    std::size_t n = magnitude_ranks.size();
+    weights.resize(n);
+    for (std::size_t i = 0; i < n; ++i) weights[i] = table[magnitude_ranks[i]];
 }
 
 void merged_rank_weights(const std::vector<int>& ranks_x, const std::vector<int>& ranks_y,

@@ -4,6 +4,10 @@
 // The weight curve (1 - x^power)^(1/power), falling from 1 at x = 0 to 0 at x = 1.
 double weigher(double x, double power);
 
+// The power of the curve at a PP value: -ln 2 / ln(PP), so that the middle
+// rank weighs PP.
+double pp_power(double pp);
+
 void abs_vec(const std::vector<double>& scores, std::vector<double>& magnitudes);
 
 // Weights from the descending ranks of the magnitudes: the largest magnitude
@@ -40,3 +44,7 @@ void fill_rank_table(std::size_t n, double power, std::vector<double>& table);
 // For rank vectors of equal length n, with ranks in 1..n.
 void merged_rank_weights(const std::vector<int>& ranks_x, const std::vector<int>& ranks_y,
                          const std::vector<double>& table, std::vector<double>& weights);
+
+// The weights of magnitude ranks (1..n) read from a filled table of n.
+void table_rank_weights(const std::vector<int>& magnitude_ranks, const std::vector<double>& table,
+                        std::vector<double>& weights);

@@ -4,8 +4,10 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <thread>
 
 #include "error_of.h"
+#include "stats/rank_tables.h"
 #include "stats/weights.h"
 
 using doubles = std::vector<double>;
@@ -84,6 +86,9 @@ TEST(Weights, MergedInOneLoopAsMergedFromBothVectors) {
         merge_weights(wx, wy, want);
         fill_rank_table(n, power, table_b);
         merged_rank_weights(x, y, table_b, got);
+        doubles read;
+        table_rank_weights(x, table_b, read);
+        ASSERT_EQ(std::memcmp(read.data(), wx.data(), n * sizeof(double)), 0);
         for (std::size_t r = 1; r <= n; ++r) {
             if (std::isnan(table_a[r])) continue;  // a rank no vector held
             ASSERT_EQ(std::memcmp(&table_a[r], &table_b[r], sizeof(double)), 0) << r;
@@ -91,4 +96,28 @@ TEST(Weights, MergedInOneLoopAsMergedFromBothVectors) {
         ASSERT_EQ(got.size(), want.size());
         for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(std::memcmp(&got[i], &want[i], sizeof(double)), 0) << i;
     }
+}
+
+// Tables the workers share are fill_rank_table's, made once for all of them:
+// threads asking at once get the same table; another power or a size above
+// the largest kept gets none, and its caller makes its own.
+TEST(RankTables, SharedTablesAreTheFilledTablesMadeOnce) {
+    rank_tables t;
+    start_rank_tables(t, {0.8, 0.5}, 40);
+    std::vector<const doubles*> got(4 * 41);
+    std::vector<std::thread> threads;
+    for (int k = 0; k < 4; ++k)
+        threads.emplace_back([&, k] {
+            for (std::size_t n = 1; n <= 40; ++n) got[k * 41 + n] = shared_rank_table(t, n, pp_power(n % 2 ? 0.8 : 0.5));
+        });
+    for (auto& th : threads) th.join();
+    for (std::size_t n = 1; n <= 40; ++n) {
+        doubles want;
+        fill_rank_table(n, pp_power(n % 2 ? 0.8 : 0.5), want);
+        ASSERT_NE(got[n], nullptr);
+        ASSERT_EQ(std::memcmp(got[n]->data() + 1, want.data() + 1, n * sizeof(double)), 0) << n;
+        for (int k = 1; k < 4; ++k) EXPECT_EQ(got[k * 41 + n], got[n]) << n;
+    }
+    EXPECT_EQ(shared_rank_table(t, 41, pp_power(0.8)), nullptr);
+    EXPECT_EQ(shared_rank_table(t, 10, pp_power(0.65)), nullptr);
 }
