@@ -67,6 +67,24 @@ struct work_queue {
     progress_state progress;
 };
 
+static bool magnitudes_weighed(weighting method, bool set_side) {
+    return set_side ? method != weighting::list : method != weighting::set;
+}
+
+// The keys of a ranking's scores, once: the first ranking's before the
+// workers start (prepare_tables), any other's by the first worker to test
+// one of its sets.
+static const side_keys& ranking_keys(const work_queue& q, ranking_slot& slot, std::size_t ranking) {
+    std::call_once(slot.keyed, [&] {
+        const score_matrix& m = *q.rankings;
+        const double* values = m.values.data() + ranking * m.genes.size();
+        descending_keys(values, m.genes.size(), false, slot.keys.scores);
+        if (magnitudes_weighed(q.o->wt_kind, false))
+            descending_keys(values, m.genes.size(), true, slot.keys.magnitudes);
+    });
+    return slot.keys;
+}
+
 // Why keys found in parts give the ranks that keys of the whole set table
 // give: a set is ranked from its own keys only (paired_keys, ranks_of_keys);
 // keys of any stretch of values order and tie any pick of them as the values
@@ -84,8 +102,10 @@ static std::vector<std::size_t> key_part_ends(const set_table& sets, int threads
 }
 
 // What the workers read besides the inputs, found side by side on the run's
-// threads: the matrix row of each gene (gene_rows), and the keys of the set
-// scores (and of their magnitudes, where weighed) in parts of whole sets.
+// threads: the matrix row of each gene (gene_rows), the keys of the first
+// ranking (which every worker would otherwise wait for at the start), and
+// the keys of the set scores (and of their magnitudes, where weighed) in
+// parts of whole sets.
 static void prepare_tables(work_queue& q, bool magnitudes, int threads) {
     const set_table& sets = *q.sets;
     std::vector<std::size_t> ends = key_part_ends(sets, threads);
@@ -98,8 +118,11 @@ static void prepare_tables(work_queue& q, bool magnitudes, int threads) {
         q.set_magnitude_keys.reset(new std::uint32_t[entries]);
         advise_huge_pages(q.set_magnitude_keys.get(), entries * sizeof(std::uint32_t));
     }
-    run_parallel(1 + parts * (magnitudes ? 2 : 1), parts > 1 ? threads : 1, [&](std::size_t task) {
+    bool first = !q.rankings->names.empty();
+    run_parallel(1 + first + parts * (magnitudes ? 2 : 1), parts > 1 ? threads : 1, [&](std::size_t task) {
         if (task == 0) return gene_rows(sets, *q.rankings, q.rows);
+        if (first && task == 1) return static_cast<void>(ranking_keys(q, *q.slots[0], 0));
+        task -= first;
         std::size_t p = (task - 1) % parts;
         bool of_magnitudes = task > parts;
         std::uint32_t* keys = (of_magnitudes ? q.set_magnitude_keys : q.set_keys).get();
@@ -243,22 +266,6 @@ struct finished_tasks {
     std::vector<struct fstat> records;
     std::vector<std::uint32_t> sets;  // the set of each record
 };
-
-static bool magnitudes_weighed(weighting method, bool set_side) {
-    return set_side ? method != weighting::list : method != weighting::set;
-}
-
-// The keys of a ranking's scores, once, by the first worker to test one of its sets.
-static const side_keys& ranking_keys(const work_queue& q, ranking_slot& slot, std::size_t ranking) {
-    std::call_once(slot.keyed, [&] {
-        const score_matrix& m = *q.rankings;
-        const double* values = m.values.data() + ranking * m.genes.size();
-        descending_keys(values, m.genes.size(), false, slot.keys.scores);
-        if (magnitudes_weighed(q.o->wt_kind, false))
-            descending_keys(values, m.genes.size(), true, slot.keys.magnitudes);
-    });
-    return slot.keys;
-}
 
 // The keys of both sides for the paired genes: the list side from the
 // ranking's keys by matrix row; the set side from the set table's keys,
