@@ -1,9 +1,17 @@
 #include "input/gene_sets.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <deque>
+#include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <utility>
@@ -12,9 +20,12 @@
 #include "common/radix_sort.h"
 #include "common/parallel.h"
 #include "input/gene_set_line.h"
+#include "input/gzip.h"
+#include "input/long_table.h"
 #include "input/name_numbers.h"
 #include "input/name_sort.h"
 #include "input/read_file.h"
+#include "input/stretch_lines.h"
 #include "input/text.h"
 
 // The reader's pipeline, each step on the run's threads where it can be:
@@ -29,10 +40,12 @@
 //      into the table (fill_sets);
 //   5. sort each set's genes by number, which is by name, keeping the later
 //      record of a gene given twice (sort_set).
-// Each gene name is copied once. The peak is the file and 16 bytes a record
-// while it is parsed (32 for a record whose gene overflows its stretch's
-// table, see table_room), then 28 bytes a record while the table (12 bytes a
-// record) is filled.
+// Each gene name is copied once, and so is each set name. A regular file
+// is read a block at a time by each stretch's thread (stretch_lines.h), and
+// any other input held whole. The peak is 16 bytes a record while it is
+// parsed (more for a record whose gene overflows its stretch's table, see
+// table_room; and the file, when held whole), then 28 bytes a record while
+// the table (12 bytes a record) is filled.
 
 // One accepted line: its set and its gene, both numbered within the stretch
 // of the file it came from, and its score.
@@ -45,18 +58,22 @@ struct set_record {
 // What one stretch of the file holds: its set names in order of first
 // appearance, its accepted lines in file order, or the first wrong line.
 struct chunk_result {
-    std::vector<std::string_view> set_names;
+    // The names the table needs that are not in `genes`, copied out of the
+    // file's bytes: set names, and gene names that overflow.
+    std::deque<std::string> names;
+    std::vector<std::string_view> set_names;  // in `names`
     std::vector<std::size_t> set_counts;  // records per set
     // The stretch's genes: record gene k is names k of `genes` while k is
     // below its name count, else overflow[k - that count] (see table_room).
     name_numbers genes;
-    std::vector<std::string_view> overflow;
+    std::vector<std::string_view> overflow;  // in `names`
     std::vector<set_record> records;
     std::size_t lines = 0;
     std::size_t below = 0;
-    std::vector<std::string_view> below_sets;  // with --verbose: sets of records below the cut-off
+    std::vector<std::string_view> below_sets;  // in `names`; with --verbose: sets of records below the cut-off
     bool wrong = false;
-    std::string_view wrong_line;  // in the file's bytes, which stay mapped until the message is out
+    std::string_view wrong_line;         // in wrong_holder, or else in the file's bytes
+    std::shared_ptr<void> wrong_holder;  // a stretch's buffer, kept for the message
     std::size_t wrong_number = 0;  // its line within the stretch, 1-based
     // The first record below the cut-off and the first score that is not a
     // number, lines within the stretch (0: none), for the warnings.
@@ -64,8 +81,9 @@ struct chunk_result {
     double below_score = 0;
     std::size_t non_numbers = 0;
     std::size_t non_number_line = 0;
-    std::string_view non_number_text;
+    std::string non_number_text;
     double non_number_value = 0;
+    gmt_look gmt;  // of a stretch read a block at a time
 };
 
 // The most gene names a stretch numbers by hash: 262 144 names, 4 MB of
@@ -76,14 +94,30 @@ struct chunk_result {
 // compared with) in a table of tens of megabytes.
 static constexpr std::uint32_t table_room = 1u << 18;
 
-static void parse_chunk(std::string_view text, const run_options& o, chunk_result& out) {
-    out.genes.limit = table_room;
-    std::size_t bound = record_line_bound(text);
-    out.records.reserve(bound);
-    advise_huge_pages(out.records.data(), out.records.capacity() * sizeof(set_record));
-    std::map<std::string_view, std::uint32_t> numbers;
+// What a stretch's parse carries from line to line.
+struct chunk_parse {
+    std::map<std::string_view, std::uint32_t> numbers;  // its sets by name
     std::string_view last_name;
     std::uint32_t last = 0;
+    std::size_t bound = 0;  // the records room was made for
+};
+
+static void start_chunk(std::size_t bound, chunk_parse& p, chunk_result& out) {
+    p.bound = bound;
+    out.genes.limit = table_room;
+    out.records.reserve(bound);
+    advise_huge_pages(out.records.data(), out.records.capacity() * sizeof(set_record));
+}
+
+static std::string_view keep_name(chunk_result& out, std::string_view name) {
+    out.names.emplace_back(name);
+    return out.names.back();
+}
+
+// Parses whole lines of a stretch, after any parsed before; nothing more
+// once a wrong line is met.
+static void parse_lines(std::string_view text, const run_options& o, chunk_parse& p, chunk_result& out) {
+    if (out.wrong) return;
     std::size_t pos = 0;
     std::string_view line, set, gene;
     score_text field;
@@ -103,7 +137,7 @@ static void parse_chunk(std::string_view text, const run_options& o, chunk_resul
         }
         if (!field.number && out.non_numbers++ == 0) {
             out.non_number_line = out.lines;
-            out.non_number_text = field.field;
+            out.non_number_text = std::string(field.field);
             out.non_number_value = score;
         }
         if (kind == set_line_kind::below) {
@@ -111,31 +145,36 @@ static void parse_chunk(std::string_view text, const run_options& o, chunk_resul
                 out.below_line = out.lines;
                 out.below_score = score;
             }
-            if (o.verbose && (out.below_sets.empty() || out.below_sets.back() != set)) out.below_sets.push_back(set);
+            if (o.verbose && (out.below_sets.empty() || out.below_sets.back() != set))
+                out.below_sets.push_back(keep_name(out, set));
             continue;
         }
         if (o.strip_versions) gene = without_version(gene);
         // consecutive lines usually name the same set
-        if (out.set_names.empty() || !same_name(set, last_name)) {
-            auto it = numbers.emplace(set, static_cast<std::uint32_t>(out.set_names.size())).first;
-            if (it->second == out.set_names.size()) {
-                out.set_names.push_back(set);
+        if (out.set_names.empty() || !same_name(set, p.last_name)) {
+            auto it = p.numbers.find(set);
+            if (it == p.numbers.end()) {
+                it = p.numbers.emplace(keep_name(out, set), static_cast<std::uint32_t>(out.set_names.size())).first;
+                out.set_names.push_back(it->first);
                 out.set_counts.push_back(0);
             }
-            last_name = set;
-            last = it->second;
+            p.last = it->second;
+            p.last_name = it->first;
         }
         std::uint32_t number = number_of(out.genes, gene);
         if (number == not_numbered) {
-            // Room for every line left, reserved, not written: pages that
-            // are never written take no memory.
-            if (out.overflow.empty()) out.overflow.reserve(bound - out.records.size());
             number = static_cast<std::uint32_t>(table_room + out.overflow.size());
-            out.overflow.push_back(gene);
+            out.overflow.push_back(keep_name(out, gene));
         }
-        out.records.push_back({last, number, score});
-        ++out.set_counts[last];
+        out.records.push_back({p.last, number, score});
+        ++out.set_counts[p.last];
     }
+}
+
+static void parse_chunk(std::string_view text, const run_options& o, chunk_result& out) {
+    chunk_parse p;
+    start_chunk(record_line_bound(text), p, out);
+    parse_lines(text, o, p, out);
 }
 
 // Sorts set k's entries by gene number, entries of the same gene in file
@@ -330,8 +369,7 @@ static void sort_sets(set_table& t, int threads, std::vector<std::size_t>& dropp
 // Few names of each kind are kept: --verbose shows the first ones.
 static const std::size_t names_kept = 5;
 
-// What --verbose tells of the lines; the names of emptied sets are read from
-// the file's bytes.
+// What --verbose tells of the lines.
 static void count_set_file(const std::vector<chunk_result>& results, const set_table& table, read_counts& c) {
     c = read_counts{};
     c.records = table.from.back();
@@ -376,28 +414,22 @@ static std::string wrong_set_line_why(std::string_view line) {
            "\"|\"-separated part (a sixth field must follow the score)";
 }
 
-set_table read_set_bytes(file_bytes bytes, const run_options& o, read_counts& counts) {
-    set_table table;
-    std::string_view text = bytes.text;
-    // Large files are parsed in stretches on the run's threads; the first
-    // wrong line in file order is the one reported, as in a plain read. Below
-    // 4 MB starting threads costs more than it saves; past 8 stretches the
-    // reader waits on memory, not on parsing.
-    int threads = text.size() < (1u << 22) ? 1 : std::max(1, std::min(o.thread_n, 8));
-    std::vector<std::string_view> chunks = cut_chunks(text, threads);
-    std::vector<chunk_result> results(chunks.size());
-    run_parallel(chunks.size(), threads,
-                 [&](std::size_t k) { parse_chunk(chunks[k], o, results[k]); });
+// The first wrong line of the file, in file order, ends the reading; its
+// bytes are held by its stretch, or else by `file`.
+static void fail_at_wrong_line(const std::vector<chunk_result>& results, const std::function<std::shared_ptr<void>()>& file) {
     std::size_t lines_before = 0;
     for (const chunk_result& r : results) {
         if (r.wrong)
-            fail_quoting("wrong line: ", r.wrong_line, std::make_shared<file_bytes>(std::move(bytes)),
+            fail_quoting("wrong line: ", r.wrong_line, r.wrong_holder ? r.wrong_holder : file(),
                          "line " + std::to_string(lines_before + r.wrong_number) + ": " + wrong_set_line_why(r.wrong_line));
         lines_before += r.lines;
     }
+}
 
-    // Every name is copied out of the file's bytes before they go, so the
-    // file and the table are never held at once.
+// Steps 2 to 5 from the parsed stretches, in file order.
+static set_table table_of_chunks(std::vector<chunk_result>& results, int threads, const run_options& o,
+                                 read_counts& counts) {
+    set_table table;
     // Numbering the genes and placing the sets read the stretches and write
     // different parts of the table: they run side by side.
     std::vector<std::vector<std::uint32_t>> genes;
@@ -412,8 +444,8 @@ set_table read_set_bytes(file_bytes bytes, const run_options& o, read_counts& co
         r.overflow = {};
         r.set_names = {};
         r.below_sets = {};
+        r.names = {};
     }
-    release_file(bytes);
     fill_sets(results, genes, place, threads, table);
     std::vector<std::size_t> dropped;
     std::vector<std::uint32_t> duplicate;
@@ -423,6 +455,100 @@ set_table read_set_bytes(file_bytes bytes, const run_options& o, read_counts& co
     if (o.adj_method[0] == '2') vemo_set_abs(table);
     if (o.adj_method[0] == '3') vemo_set_rev(table);
     return table;
+}
+
+// Large inputs are parsed in stretches on the run's threads. Below 4 MB
+// starting threads costs more than it saves; past 8 stretches the reader
+// waits on memory, not on parsing.
+static int reading_threads(std::size_t bytes, const run_options& o, std::size_t split_at = std::size_t{1} << 22) {
+    return bytes < split_at ? 1 : std::max(1, std::min(o.thread_n, 8));
+}
+
+set_table read_set_bytes(file_bytes bytes, const run_options& o, read_counts& counts) {
+    std::string_view text = bytes.text;
+    int threads = reading_threads(text.size(), o);
+    std::vector<std::string_view> chunks = cut_chunks(text, threads);
+    std::vector<chunk_result> results(chunks.size());
+    run_parallel(chunks.size(), threads,
+                 [&](std::size_t k) { parse_chunk(chunks[k], o, results[k]); });
+    fail_at_wrong_line(results, [&] { return std::make_shared<file_bytes>(std::move(bytes)); });
+    // Every name is copied out of the file's bytes: the file and the table
+    // are never held at once.
+    release_file(bytes);
+    return table_of_chunks(results, threads, o, counts);
+}
+
+// The records of a stretch, from how many lines its first block holds: an
+// estimate, which the records outgrow by growing where it falls short.
+static std::size_t estimated_bound(std::string_view sample, std::size_t bytes) {
+    double per_byte =
+        static_cast<double>(record_line_bound(sample)) / static_cast<double>(std::max<std::size_t>(sample.size(), 1));
+    return static_cast<std::size_t>(per_byte * static_cast<double>(bytes) * 1.25) + 64;
+}
+
+// A stretch's lines as they are read. After a wrong line the stretch is
+// still read to its end, so that a file cut short or a read error further
+// on is what is reported, as when the file was read whole first.
+static void parse_stretch(stretch_lines& s, const run_options& o, chunk_result& out) {
+    chunk_parse p;
+    std::string_view lines;
+    while (next_stretch_lines(s, lines)) {
+        if (p.bound == 0) start_chunk(estimated_bound(lines, s.to - s.from), p, out);
+        if (!gmt_look_done(out.gmt)) look_for_gmt(lines, out.gmt);
+        parse_lines(lines, o, p, out);
+        if (out.wrong && !out.wrong_holder) out.wrong_holder = take_text(s);
+    }
+}
+
+// refuse_gmt over a file read in stretches, from the look at each
+// stretch's first lines: a look that did not end saw all of its stretch.
+static void refuse_gmt_stretches(const std::vector<chunk_result>& results, const std::string& file_name) {
+    std::size_t lines_before = 0, gmt = 0, first = 0;
+    for (const chunk_result& r : results) {
+        if (r.gmt.gmt > 0 && first == 0) first = lines_before + r.gmt.first;
+        gmt += r.gmt.gmt;
+        if (gmt >= 10) break;
+        if (r.gmt.other) return;
+        lines_before += r.gmt.lines;
+    }
+    if (gmt > 0) gmt_refused(file_name, first);
+}
+
+// A regular file that is not compressed, given by name: read in stretches
+// (stretch_lines.h) and parsed as they come in. Anything else is read whole
+// first.
+static bool read_in_stretches(const std::string& file_name, open_input& in) {
+    struct stat info;
+    if (file_name == "-" || stat(file_name.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0)
+        return false;
+    open_file(file_name, in);
+    char magic[2];
+    return in.regular && in.expected > 0 && pread(in.fd, magic, 2, 0) == 2 && !starts_gzip(std::string_view(magic, 2));
+}
+
+set_table read_set_file(const std::string& file_name, const run_options& o, read_counts& counts,
+                        std::size_t block, std::size_t split_at) {
+    open_input in;
+    if (!read_in_stretches(file_name, in)) {
+        file_bytes bytes;
+        read_file(file_name, o.thread_n, bytes);
+        refuse_gmt(bytes.text, file_name);
+        return read_set_bytes(std::move(bytes), o, counts);
+    }
+    std::size_t size = in.expected;
+    int threads = reading_threads(size, o, split_at);
+    auto parts = static_cast<std::size_t>(threads);
+    std::vector<stretch_lines> stretches(parts);
+    std::vector<chunk_result> results(parts);
+    run_parallel(parts, threads, [&](std::size_t k) {
+        open_stretch(in, file_name, size * k / parts, size * (k + 1) / parts, k == 0, k + 1 == parts, block,
+                     stretches[k]);
+        parse_stretch(stretches[k], o, results[k]);
+    });
+    for (const stretch_lines& s : stretches) check_whole(in, file_name, s.cut ? 0 : size);
+    refuse_gmt_stretches(results, file_name);
+    fail_at_wrong_line(results, [] { return std::shared_ptr<void>(); });
+    return table_of_chunks(results, threads, o, counts);
 }
 
 set_table read_vemo_dataset_bed(const std::string& file_name, const run_options& o, read_counts& counts) {

@@ -158,20 +158,32 @@ static bool gmt_line(std::string_view line) {
     return true;
 }
 
-void refuse_gmt(std::string_view text, const std::string& file_name) {
-    std::size_t pos = 0, number = 0, first = 0, seen = 0;
+bool gmt_look_done(const gmt_look& g) { return g.other || g.gmt >= 10; }
+
+void look_for_gmt(std::string_view lines, gmt_look& g) {
+    std::size_t pos = 0;
     std::string_view line;
-    // Every one of the first ten lines that are not empty or comments.
-    while (seen < 10 && next_line(text, pos, line)) {
-        ++number;
+    while (!gmt_look_done(g) && next_line(lines, pos, line)) {
+        ++g.lines;
         trim_string(line);
         if (line.empty() || line[0] == '#') continue;
-        if (!gmt_line(line)) return;
-        if (seen++ == 0) first = number;
+        if (!gmt_line(line)) {
+            g.other = true;
+            return;
+        }
+        if (g.gmt++ == 0) g.first = g.lines;
     }
-    if (seen == 0) return;
-    fail("wrong file " + shown_name(file_name) + ": line " + std::to_string(first) +
+}
+
+void gmt_refused(const std::string& file_name, std::size_t line) {
+    fail("wrong file " + shown_name(file_name) + ": line " + std::to_string(line) +
          " is a GMT line (a set name, a description, then genes), which gives no score per gene; quorin "
          "correlates each set's gene scores with the list's, so it needs a score for every gene: see "
          "\"Making signed gene sets\" in the README");
+}
+
+void refuse_gmt(std::string_view text, const std::string& file_name) {
+    gmt_look g;
+    look_for_gmt(text, g);
+    if (!g.other && g.gmt > 0) gmt_refused(file_name, g.first);
 }

@@ -56,13 +56,12 @@ run_error read_gene_sets(const std::string& path, const run_options& o, gene_set
     return guarded_reading(path, [&] {
         out = gene_sets();
         out.file = path;
-        file_bytes bytes;
-        read_file(path, o.thread_n, bytes);
         if (!o.long_table) {
-            refuse_gmt(bytes.text, path);
-            out.table = read_set_bytes(std::move(bytes), o, out.counts);
+            out.table = read_set_file(path, o, out.counts);
             return;
         }
+        file_bytes bytes;
+        read_file(path, o.thread_n, bytes);
         // The long table becomes the gene-set file's text, line for line.
         std::string text = long_table_text(bytes.text, path);
         release_file(bytes);

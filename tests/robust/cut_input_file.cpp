@@ -2,7 +2,7 @@
 // process that changes an input file while quorin reads it.
 //   CUT_INPUT_FILE=PATH       right after quorin has taken the size of PATH
 //                             (fstat), the file is cut to half its size
-//   READ_ERROR_FILE=PATH      every read of PATH fails with EIO, as on a
+//   READ_ERROR_FILE=PATH      every read (read or pread) of PATH fails with EIO, as on a
 //                             failing disk or network file system
 //   CUT_INPUT_DONE=PATH       written when either has happened, so that a
 //                             test knows that the fault was really made
@@ -58,3 +58,16 @@ extern "C" ssize_t read(int fd, void* buf, size_t count) {
     }
     return real(fd, buf, count);
 }
+
+extern "C" ssize_t pread(int fd, void* buf, size_t count, off_t at) {
+    using pread_fn = ssize_t (*)(int, void*, size_t, off_t);
+    static pread_fn real = reinterpret_cast<pread_fn>(dlsym(RTLD_NEXT, "pread"));
+    if (names(fd, "READ_ERROR_FILE")) {
+        mark_done();
+        errno = EIO;
+        return -1;
+    }
+    return real(fd, buf, count, at);
+}
+
+extern "C" ssize_t pread64(int fd, void* buf, size_t count, off_t at) { return pread(fd, buf, count, at); }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,8 +10,11 @@
 #include <string>
 
 #include "config/run_options.h"
+#include "error_of.h"
 #include "input/gene_set_line.h"
 #include "input/gene_sets.h"
+#include "input/long_table.h"
+#include "input/read_file.h"
 #include "input/text.h"
 
 namespace {
@@ -288,6 +292,67 @@ TEST(GeneSetReader, MoreDistinctNamesThanAStretchNumbersByHash) {
     for (const auto& set : want) kept += set.second.size();
     EXPECT_EQ(counts.duplicates, counts.records - kept);
     EXPECT_GT(gene_count(sets), 2u * 262144u);  // a stretch had more than its table takes
+    std::remove(path.c_str());
+}
+
+// Files of records, lines near their form, comments, blank lines, GMT
+// lines, long lines and CR LF, with or without a last line feed: read in
+// stretches a few bytes at a time, each gives the table, the counts and the
+// first error of the file read whole.
+TEST(GeneSetReader, ReadInStretchesAsReadWhole) {
+    std::mt19937 rng(29);
+    std::string path = testing::TempDir() + "quorin_stretches.bed";
+    for (int file = 0; file < 1000; ++file) {
+        std::string text;
+        bool gmt = file % 10 == 0;
+        // Lines before a GMT file's first, now and then more than a stretch holds.
+        int head = static_cast<int>(rng() % 2 ? 40 + rng() % 40 : rng() % 6);
+        int lines = 1 + rng() % (file % 3 ? 300 : 20) + (gmt ? head + 14 : 0);
+        for (int k = 0; k < lines; ++k) {
+            int kind = rng() % 100;
+            std::string line;
+            if (gmt && k < head) line = pick(rng, {"#", "", "# x"});
+            else if (gmt && k < head + 14) line = k % 5 == 4 ? "# about" : "SET" + std::to_string(k) + "\tdesc\tG1\tG2";
+            else if (kind < 2) line = random_line(rng);
+            else if (kind < 6) line = pick(rng, {"", "# comment", "  ", "#"});
+            else
+                line = "c\t0\t1\tS" + std::to_string(rng() % 9) + "; x|G" + std::to_string(rng() % 40) +
+                       (kind < 12 ? std::string(rng() % 900, 'n') : "") + "\t" + random_number(rng) + "\t+";
+            text += line + (rng() % 8 == 0 ? "\r\n" : "\n");
+        }
+        if (rng() % 3 == 0) text.pop_back();
+        std::ofstream(path, std::ios::binary) << text;
+        run_options o;
+        o.thread_n = gmt ? 8 : 1 + static_cast<int>(rng() % 8);
+        o.tscore = rng() % 2 ? -1e300 : 0;
+        o.verbose = rng() % 2;
+        read_counts whole_counts, counts;
+        set_table whole, stretched;
+        run_error whole_error = error_of([&] {
+            file_bytes bytes;
+            read_file(path, 1, bytes);
+            refuse_gmt(bytes.text, path);
+            whole = read_set_bytes(std::move(bytes), o, whole_counts);
+        });
+        std::size_t block = 1 + rng() % 64;
+        run_error error = error_of([&] { stretched = read_set_file(path, o, counts, block, 0); });
+        ASSERT_EQ(error.text(), whole_error.text()) << "file " << file << " block " << block;
+        ASSERT_EQ(error.detail, whole_error.detail) << "file " << file;
+        if (error) continue;
+        ASSERT_EQ(stretched.names, whole.names) << "file " << file;
+        ASSERT_EQ(stretched.from, whole.from);
+        ASSERT_EQ(stretched.gene_text, whole.gene_text);
+        ASSERT_EQ(stretched.gene_from, whole.gene_from);
+        ASSERT_TRUE(std::equal(stretched.genes.begin(), stretched.genes.end(), whole.genes.begin(), whole.genes.end()));
+        for (std::size_t i = 0; i < whole.scores.size(); ++i) ASSERT_EQ(bits(stretched.scores[i]), bits(whole.scores[i]));
+        EXPECT_EQ(counts.lines, whole_counts.lines) << "file " << file << " threads " << o.thread_n << " block " << block << " text [" << text << "]";
+        EXPECT_EQ(counts.records, whole_counts.records);
+        EXPECT_EQ(counts.below, whole_counts.below);
+        EXPECT_EQ(counts.duplicates, whole_counts.duplicates);
+        EXPECT_EQ(counts.emptied_names, whole_counts.emptied_names);
+        EXPECT_EQ(counts.non_number_line, whole_counts.non_number_line);
+        EXPECT_EQ(counts.non_number_text, whole_counts.non_number_text);
+    }
     std::remove(path.c_str());
 }
 
