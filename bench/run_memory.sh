@@ -2,8 +2,10 @@
 # Peak resident memory per gene-set line: whole runs (-t 2, the default
 # analysis) on the large, wide and s100k workloads, and on three files of many
 # distinct gene names (ids250k, unique2m, unique5m: their genes pair with nothing); the peak RSS
-# that /usr/bin/time reports, less the size of the gene-set file (which is read
-# whole), divided by the file's lines. The last row is a --lists run on a
+# that /usr/bin/time reports, less the size of the gene-set file (which the
+# reader held whole until it read a file on disk a block at a time; still taken
+# off, so that the figures compare with the earlier ones), divided by the
+# file's lines. The last row is a --lists run on a
 # matrix of 5 000 x 5 000 empty fields (empty5k) with one set of 20 000 genes (one20k): the
 # peak less the size of the matrix file, divided by its fields (the "lines"
 # column gives their number). With OLD=path/to/older/quorin, that

@@ -46,7 +46,7 @@ static bool more(stretch_lines& s) {
 // stretch has no line of its own) or the file ends.
 static bool find_start(stretch_lines& s) {
     for (;;) {
-        const void* feed = std::memchr(s.text.data, '\n', s.text.size);
+        const void* feed = s.text.size > 0 ? std::memchr(s.text.data, '\n', s.text.size) : nullptr;
         std::size_t offset = s.at - s.text.size;  // of text's first byte
         if (feed) {
             std::size_t k = static_cast<std::size_t>(static_cast<const char*>(feed) - s.text.data);
