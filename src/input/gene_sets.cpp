@@ -1,9 +1,6 @@
 #include "input/gene_sets.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 
 #include <algorithm>
 #include <cmath>
@@ -523,7 +520,8 @@ static bool read_in_stretches(const std::string& file_name, open_input& in) {
         return false;
     open_file(file_name, in);
     char magic[2];
-    return in.regular && in.expected > 0 && pread(in.fd, magic, 2, 0) == 2 && !starts_gzip(std::string_view(magic, 2));
+    return in.regular && in.expected > 0 && read_at(in, file_name, magic, 2, 0) == 2 &&
+           !starts_gzip(std::string_view(magic, 2));
 }
 
 set_table read_set_file(const std::string& file_name, const run_options& o, read_counts& counts,

@@ -53,6 +53,10 @@ std::size_t read_some(open_input& in, const std::string& file_name, char* to, st
     return read_loop(in, file_name, to, room);
 }
 
+std::size_t read_at(const open_input& in, const std::string& file_name, char* to, std::size_t room, std::size_t at) {
+    return read_loop(in, file_name, to, room, static_cast<off_t>(at));
+}
+
 void check_whole(const open_input& in, const std::string& file_name, std::size_t got) {
     // Another process cut the file while it was read: what was read is not
     // the file the run was given.

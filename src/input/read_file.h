@@ -44,6 +44,10 @@ void open_file(const std::string& file_name, open_input& in);
 // than room only at the end.
 std::size_t read_some(open_input& in, const std::string& file_name, char* to, std::size_t room);
 
+// The same from offset `at` of a regular file, with pread: threads can share
+// the input.
+std::size_t read_at(const open_input& in, const std::string& file_name, char* to, std::size_t room, std::size_t at);
+
 // Reads the rest of the input after the raw.size bytes already in raw.
 void read_rest(open_input& in, const std::string& file_name, byte_buffer& raw);
 

@@ -1,12 +1,7 @@
 #include "input/stretch_lines.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-
-#include "common/error.h"
 
 void open_stretch(const open_input& in, const std::string& file_name, std::size_t from, std::size_t to, bool first,
                   bool last, std::size_t block, stretch_lines& s) {
@@ -25,16 +20,7 @@ void open_stretch(const open_input& in, const std::string& file_name, std::size_
 // Adds up to a block after what text holds; false at the end of the file.
 static bool more(stretch_lines& s) {
     s.text.reserve(s.text.size + s.block);
-    std::size_t got = 0;
-    while (got < s.block) {
-        ssize_t n = pread(s.in->fd, s.text.data + s.text.size + got, s.block - got, static_cast<off_t>(s.at + got));
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            fail("Sorry, couldn't open file " + shown_name(s.file_name));
-        }
-        got += static_cast<std::size_t>(n);
-    }
+    std::size_t got = read_at(*s.in, s.file_name, s.text.data + s.text.size, s.block, s.at);
     s.text.size += got;
     s.at += got;
     if (got < s.block && s.at < s.in->expected) s.cut = true;
