@@ -68,7 +68,7 @@ class Pane:
         # taken for cleared before the clear has run: a command typed then
         # would be echoed, and wiped by the clear.
         self.send("echo CLEAR-''ME")
-        self.wait_for(lambda ls: any(l == "CLEAR-ME" for l in ls), "the line before the clear")
+        self.wait_for(lambda ls: any(l.endswith("CLEAR-ME") for l in ls), "the line before the clear")
         self.send("clear")
         self.wait_for(lambda ls: ls[0] == "$" and all(not l for l in ls[1:]), "a cleared pane")
 
