@@ -95,7 +95,7 @@ static void warn_pairing(std::vector<std::string>& lines, const std::string& set
     std::size_t genes = gene_count(sets);
     if (genes == 0 || m.genes.empty()) return;
     std::vector<std::uint32_t> rows;
-    gene_rows(sets, m, rows);
+    gene_rows(sets, m, rows, o.thread_n);
     std::size_t found = 0, unpaired_gene = genes;
     for (std::size_t g = 0; g < genes; ++g) {
         if (rows[g] != no_row)

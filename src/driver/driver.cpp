@@ -13,6 +13,7 @@
 #include "common/byte_buffer.h"
 #include "common/error.h"
 #include "common/parallel.h"
+#include "common/radix_sort.h"
 #include "common/record_order.h"
 #include "input/overlap.h"
 #include "permutation/moments.h"
@@ -104,30 +105,38 @@ static std::vector<std::size_t> key_part_ends(const set_table& sets, int threads
 // What the workers read besides the inputs, found side by side on the run's
 // threads: the matrix row of each gene (gene_rows), the keys of the first
 // ranking (which every worker would otherwise wait for at the start), and
-// the keys of the set scores (and of their magnitudes, where weighed) in
-// parts of whole sets.
+// the keys of the set scores in parts of whole sets; then, where the method
+// weighs the set side and some part has a negative score, the keys of their
+// magnitudes.
 static void prepare_tables(work_queue& q, bool magnitudes, int threads) {
     const set_table& sets = *q.sets;
     std::vector<std::size_t> ends = key_part_ends(sets, threads);
     std::size_t parts = ends.size() - 1, entries = sets.scores.size();
     // Left unwritten here, so that each part's pages are first written by
     // the thread that keys it.
-    q.set_keys.reset(new std::uint32_t[entries]);
-    advise_huge_pages(q.set_keys.get(), entries * sizeof(std::uint32_t));
-    if (magnitudes) {
-        q.set_magnitude_keys.reset(new std::uint32_t[entries]);
-        advise_huge_pages(q.set_magnitude_keys.get(), entries * sizeof(std::uint32_t));
-    }
-    bool first = !q.rankings->names.empty();
-    run_parallel(1 + first + parts * (magnitudes ? 2 : 1), parts > 1 ? threads : 1, [&](std::size_t task) {
-        if (task == 0) return gene_rows(sets, *q.rankings, q.rows);
-        if (first && task == 1) return static_cast<void>(ranking_keys(q, *q.slots[0], 0));
-        task -= first;
-        std::size_t p = (task - 1) % parts;
-        bool of_magnitudes = task > parts;
+    auto unwritten_keys = [&](std::unique_ptr<std::uint32_t[]>& keys) {
+        keys.reset(new std::uint32_t[entries]);
+        advise_huge_pages(keys.get(), entries * sizeof(std::uint32_t));
+    };
+    unwritten_keys(q.set_keys);
+    auto key_parts = [&](std::size_t p, bool of_magnitudes) {
         std::uint32_t* keys = (of_magnitudes ? q.set_magnitude_keys : q.set_keys).get();
         descending_keys(sets.scores.data() + ends[p], ends[p + 1] - ends[p], of_magnitudes, keys + ends[p]);
+    };
+    bool first = !q.rankings->names.empty();
+    std::unique_ptr<bool[]> negative(new bool[parts]());  // each written once, by its part's task
+    int used = parts > 1 ? threads : 1;
+    run_parallel(1 + first + parts, used, [&](std::size_t task) {
+        if (task == 0) return gene_rows(sets, *q.rankings, q.rows);
+        if (first && task == 1) return static_cast<void>(ranking_keys(q, *q.slots[0], 0));
+        std::size_t p = task - 1 - first;
+        key_parts(p, false);
+        const double* from = sets.scores.data() + ends[p];
+        if (magnitudes) negative[p] = std::any_of(from, from + (ends[p + 1] - ends[p]), [](double v) { return v < 0; });
     });
+    if (!std::any_of(negative.get(), negative.get() + parts, [](bool b) { return b; })) return;
+    unwritten_keys(q.set_magnitude_keys);
+    run_parallel(parts, used, [&](std::size_t p) { key_parts(p, true); });
 }
 
 unsigned thread_count(std::uint64_t n, int threads) {
@@ -362,6 +371,19 @@ static ranking_slot* slot_for(work_queue& q, std::uint64_t r) {
     return q.stop.load() ? nullptr : q.slots[r % q.slots.size()].get();
 }
 
+// The positions of the records in order of their sets. The sets are
+// numbered in byte order of name (read_set_bytes), and a ranking has one
+// record of a set at most: the order has no ties, and a radix sort of
+// set << 32 | position gives the one any sort would.
+static std::vector<std::size_t> order_by_set(const std::vector<std::uint32_t>& sets, std::size_t set_total) {
+    std::vector<std::uint64_t> keyed(sets.size()), spare;
+    for (std::size_t k = 0; k < sets.size(); ++k) keyed[k] = std::uint64_t{sets[k]} << 32 | k;
+    radix_sort_upper(keyed, spare, static_cast<std::uint32_t>(set_total == 0 ? 0 : set_total - 1));
+    std::vector<std::size_t> order(sets.size());
+    for (std::size_t k = 0; k < sets.size(); ++k) order[k] = keyed[k] & 0xffffffffu;
+    return order;
+}
+
 // Hands over, in order, the rankings whose sets are all tested. One worker
 // at a time does so, without the lock while `done` runs, so that the others
 // go on testing; the slot is then made ready for the ranking a window later.
@@ -375,10 +397,8 @@ static void hand_over(work_queue& q, std::unique_lock<std::mutex>& hold) {
         std::vector<std::uint32_t> sets = std::move(slot->sets);
         hold.unlock();
         // Arrival order depends on thread timing; byte order of name makes
-        // the table the same for every thread count. The sets are numbered
-        // in byte order of name (read_set_bytes), one record each.
-        std::vector<std::size_t> order =
-            sorted_positions(records.size(), [&](std::size_t a, std::size_t b) { return sets[a] < sets[b]; });
+        // the table the same for every thread count.
+        std::vector<std::size_t> order = order_by_set(sets, set_count(*q.sets));
         apply_order(records.begin(), order);
         (*q.done)(records, static_cast<std::size_t>(q.handed));
         auto fresh = new_slot(set_count(*q.sets));
@@ -494,8 +514,7 @@ void performe_threading(const set_table& sets, const score_matrix& rankings, con
     for (auto& slot : q.slots) {
         slot = new_slot(set_count(sets));
     }
-    bool negative = std::any_of(sets.scores.begin(), sets.scores.end(), [](double v) { return v < 0; });
-    prepare_tables(q, magnitudes_weighed(o.wt_kind, true) && negative, o.thread_n);
+    prepare_tables(q, magnitudes_weighed(o.wt_kind, true), o.thread_n);
     progress_start(q.progress, q.tasks, o);
     run_workers(q, threads);
     progress_finish(q.progress);

@@ -1,5 +1,9 @@
 #include "input/overlap.h"
 
+#include <algorithm>
+
+#include "common/parallel.h"
+
 // The number of the set gene named `name`, or gene_count(sets) when no set
 // gene has that name: numbers are in byte order of name.
 static std::size_t find_gene(const set_table& sets, std::string_view name) {
@@ -15,12 +19,20 @@ static std::size_t find_gene(const set_table& sets, std::string_view name) {
     return found ? low : gene_count(sets);
 }
 
-void gene_rows(const set_table& sets, const score_matrix& m, std::vector<std::uint32_t>& rows) {
+void gene_rows(const set_table& sets, const score_matrix& m, std::vector<std::uint32_t>& rows, int threads) {
+    // Each row's gene is looked up on the threads, a part of the rows each,
+    // then written in row order, so that a name given in two rows has the
+    // later one, as one thread gives it. Below a few thousand rows a thread
+    // costs more than it saves.
+    std::size_t count = m.genes.size();
+    std::size_t parts = count < 8192 ? 1 : static_cast<std::size_t>(std::max(1, std::min(threads, 8)));
+    std::vector<std::size_t> found(count);
+    run_parallel(parts, static_cast<int>(parts), [&](std::size_t p) {
+        for (std::size_t r = count * p / parts; r < count * (p + 1) / parts; ++r) found[r] = find_gene(sets, m.genes[r]);
+    });
     rows.assign(gene_count(sets), no_row);
-    for (std::size_t r = 0; r < m.genes.size(); ++r) {
-        std::size_t g = find_gene(sets, m.genes[r]);
-        if (g < rows.size()) rows[g] = static_cast<std::uint32_t>(r);
-    }
+    for (std::size_t r = 0; r < count; ++r)
+        if (found[r] < rows.size()) rows[found[r]] = static_cast<std::uint32_t>(r);
 }
 
 void overlap_set(const set_table& sets, std::size_t k, const std::vector<std::uint32_t>& rows,

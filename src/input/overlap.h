@@ -10,8 +10,8 @@
 constexpr std::uint32_t no_row = ~0u;
 
 // The matrix row of each gene of the sets, by gene number; no_row for a gene
-// in no ranking.
-void gene_rows(const set_table& sets, const score_matrix& matrix, std::vector<std::uint32_t>& rows);
+// in no ranking. Looked up on `threads` threads for a long list.
+void gene_rows(const set_table& sets, const score_matrix& matrix, std::vector<std::uint32_t>& rows, int threads = 1);
 
 // The genes common to set k and one ranking of the matrix (a gene list is a
 // matrix of one), in byte order of name: their numbers, and the set's and the

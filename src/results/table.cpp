@@ -40,11 +40,16 @@ void write_table_rows(std::FILE* f, const std::vector<struct fstat>& records, co
         std::size_t parts = n < 4096 ? 1 : static_cast<std::size_t>(std::max(1, std::min(o.thread_n, 8)));
         std::vector<std::string> text(parts);
         run_parallel(parts, static_cast<int>(parts), [&](std::size_t p) {
-            text[p].reserve(n / parts * 80);  // about a line's length: room that is not used takes no memory
+            // Built apart and moved in at the end: the strings of `text` lie
+            // side by side, and appending to one in place would write the
+            // cache line another thread appends to, at every line.
+            std::string part;
+            part.reserve(n / parts * 80);  // about a line's length: room that is not used takes no memory
             for (std::size_t k = from + n * p / parts; k < from + n * (p + 1) / parts; ++k) {
-                text[p] += result_line(records[k], o, rankings);
-                text[p] += '\n';
+                part += result_line(records[k], o, rankings);
+                part += '\n';
             }
+            text[p] = std::move(part);
         });
         for (const std::string& t : text) std::fwrite(t.data(), 1, t.size(), f);
     }
