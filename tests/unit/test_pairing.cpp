@@ -174,3 +174,34 @@ TEST(Pairing, ThroughGeneNumbersAsThroughNames) {
 }
 
 }  // namespace
+
+// Looked up on several threads, each gene gets the row one thread gives it:
+// the later row of a name given twice, no_row for a name in no row.
+TEST(Pairing, GeneRowsOnThreadsAsOnOne) {
+    std::mt19937 rng(5);
+    set_table sets;
+    sets.gene_from.push_back(0);
+    for (int g = 0; g < 30000; g += 1 + static_cast<int>(rng() % 2)) {
+        char name[16];
+        std::snprintf(name, sizeof name, "G%05d", g);
+        sets.gene_text += name;
+        sets.gene_from.push_back(sets.gene_text.size());
+    }
+    score_matrix m;
+    for (int r = 0; r < 20000; ++r) {
+        char name[16];
+        std::snprintf(name, sizeof name, "G%05d", static_cast<int>(rng() % 32000));
+        m.genes.push_back(name);
+    }
+    std::map<std::string, std::uint32_t> last_row;
+    for (std::size_t r = 0; r < m.genes.size(); ++r) last_row[m.genes[r]] = static_cast<std::uint32_t>(r);
+    std::vector<std::uint32_t> want(gene_count(sets), no_row), rows;
+    for (std::uint32_t g = 0; g < gene_count(sets); ++g) {
+        auto row = last_row.find(std::string(gene_name(sets, g)));
+        if (row != last_row.end()) want[g] = row->second;
+    }
+    for (int threads : {1, 2, 3, 8}) {
+        gene_rows(sets, m, rows, threads);
+        EXPECT_EQ(rows, want) << threads << " threads";
+    }
+}
